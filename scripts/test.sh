@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds Quorvel and runs the whole test suite.
+#   scripts/test.sh              plain build in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build
+options=()
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build-asan
+    options+=(-DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+
+scripts/setup.sh
+cmake -S . -B "$build" -G Ninja "${options[@]}"
+cmake --build "$build"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
