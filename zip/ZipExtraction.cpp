@@ -1,0 +1,91 @@
+// Writing one entry of the archive to disk.
+
+#include "zip/ZipReader.h"
+
+#include "platform/FileSystem.h"
+#include "zip/ZipFile.h"
+#include "zip/ZipFileSystem.h"
+#include "zip/ZipPath.h"
+
+namespace {
+
+void TrimTrailingSeparators(CString& text)
+{
+    size_t last = text.find_last_not_of("\\/");
+    text.erase(last == CString::npos ? 0 : last + 1);
+}
+
+} // namespace
+
+CString CZipReader::PredictTargetPath(
+    const char* nameInArchive, const char* targetFolder, bool fullPath, const char* newName) const
+{
+    CString folder = targetFolder ? targetFolder : "";
+    CString name = newName ? newName : (nameInArchive ? nameInArchive : "");
+    if (name.empty())
+        return folder;
+    if (!folder.empty()) {
+        TrimTrailingSeparators(folder);
+        folder += '\\';
+    }
+    TrimTrailingSeparators(name);
+    CZipPath path(name);
+    if (fullPath)
+        folder += dropDriveOnFullPath ? path.WithoutDrive() : name;
+    else
+        folder += path.NamePart();
+    return folder;
+}
+
+int CZipReader::CloseEntryWithFile(CZipFileInterface& file)
+{
+    CString path = file.GetFilePath();
+    file.Close();
+    return CloseEntry(path.c_str(), false);
+}
+
+bool CZipReader::ExtractEntry(
+    int index, const char* targetFolder, bool fullPath, const char* newName, unsigned bufferSize)
+{
+    // A zero-sized transfer would never end; it is refused whatever the target.
+    if (bufferSize == 0)
+        return false;
+    if (index < 0 || index > 0xFFFF)
+        return false;
+
+    CZipEntryHeader header;
+    CopyEntryInfo(header, WORD(index));
+    CString target = PredictTargetPath(header.GetFileName().c_str(), targetFolder, fullPath, newName);
+
+    if (header.IsDirectory()) {
+        ZipFileSystem::MakeFolderPath(target.c_str());
+        ZipFileSystem::ApplyAttributes(target.c_str(), header.GetSystemAttributes());
+        return true;
+    }
+
+    if (!OpenEntry(WORD(index)))
+        return false;
+    ZipFileSystem::MakeFolderPath(CZipPath(target).FolderPart().c_str());
+
+    CZipFile file(target.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareDenyWrite);
+    // From here on the file holds this entry's bytes: if the entry turns out
+    // damaged, no file with a partial or unverified content is left behind.
+    try {
+        CZipBytes buffer;
+        buffer.Allocate(bufferSize);
+        DWORD count;
+        do {
+            count = ReadEntry(buffer.data(), bufferSize);
+            if (count > 0)
+                file.Write(buffer.data(), count);
+        } while (count == bufferSize);
+        return CloseEntryWithFile(file) == 1;
+    } catch (...) {
+        try {
+            file.Close();
+        } catch (...) {
+        }
+        platform::DeleteFile(target.c_str());
+        throw;
+    }
+}
