@@ -21,3 +21,4 @@ enum PackStatus : int {
 
 int RunList(std::span<char* const> arguments);
 int RunExtract(std::span<char* const> arguments);
+int RunInfo(std::span<char* const> arguments);

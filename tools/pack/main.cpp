@@ -12,6 +12,7 @@ namespace {
 const PackCommand s_commands[] = {
     { "list", "list PACKAGE", RunList },
     { "extract", "extract PACKAGE DIR [--password PW]", RunExtract },
+    { "info", "info MOVIE", RunInfo },
 };
 
 int Usage()

@@ -1,0 +1,82 @@
+// quorvel-pack extract PACKAGE DIR [--password PW]: unpacks every entry into
+// DIR the way the player unpacks its package into the workspace: stored
+// folders dropped, 64 KB transfers, the package password unless told another.
+
+#include "tools/pack/Command.h"
+#include "tools/pack/PackageErrors.h"
+#include "tools/pack/PackageFile.h"
+
+#include "platform/FileException.h"
+#include "app/PackagePassword.h"
+#include "zip/ZipException.h"
+#include "zip/ZipFileSystem.h"
+#include "zip/ZipMemoryBlock.h"
+#include "zip/ZipReader.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: quorvel-pack extract PACKAGE DIR [--password PW]\n");
+    return StatusUsage;
+}
+
+} // namespace
+
+int RunExtract(std::span<char* const> arguments)
+{
+    std::vector<std::string> positional;
+    std::string password = PackagePassword;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string argument = arguments[i];
+        if (argument == "--password") {
+            if (++i == arguments.size())
+                return Usage();
+            password = arguments[i];
+        } else if (argument.starts_with("--password=")) {
+            password = argument.substr(11);
+        } else if (argument.starts_with("--")) {
+            return Usage();
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    if (positional.size() != 2 || positional[1].empty())
+        return Usage();
+    const std::string& target = positional[1];
+
+    CPackageFile package;
+    std::string error;
+    if (!package.Open(positional[0].c_str(), error))
+        return ReportError(error);
+    if (!ZipFileSystem::MakeFolderPath(target.c_str()) || ZipFileSystem::PathKind(target.c_str()) != -1)
+        return ReportError(target + ": cannot create the folder");
+
+    CZipMemoryBlock block;
+    block.Attach(package.data(), package.size());
+    CZipReader zip;
+    int status = StatusOk;
+    try {
+        zip.Open(block, CZipReader::zipOpen);
+        zip.SetPassword(password.c_str());
+        for (int i = 0; i < zip.GetEntryCount(); ++i) {
+            if (!zip.ExtractEntry(i, target.c_str(), false, nullptr, CZipReader::DefaultBufferSize)) {
+                std::fprintf(stderr, "warning: %s: not extracted completely\n",
+                    zip.GetEntryHeader(i)->GetFileName().c_str());
+                status = StatusIncomplete;
+            }
+        }
+        zip.Close();
+    } catch (const CZipException& e) {
+        zip.Close(1);
+        return ReportZipError(e);
+    } catch (const CFileException& e) {
+        zip.Close(1);
+        return ReportFileError(e);
+    }
+    return status;
+}
