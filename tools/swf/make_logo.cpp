@@ -132,7 +132,7 @@ std::vector<BYTE> MakeLogo()
     CShape sun(Accent);
     sun.AddCircle({ 0, 0 }, Twips(105));
     movie.DefineShape(SunId, sun);
-    CShape bar(Accent);
+    CShape bar(Letters);
     bar.AddRectangle(-Twips(WordWidth / 2.0), -Twips(4), Twips(WordWidth), Twips(8));
     movie.DefineShape(BarId, bar);
     for (std::size_t i = 0; i < Word.size(); ++i)
