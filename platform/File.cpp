@@ -104,7 +104,7 @@ DWORD CFile::GetPosition() const
     return DWORD(position);
 }
 
-DWORD CFile::Seek(LONG offset, UINT from)
+DWORD CFile::Seek(LONG offset, int from)
 {
     int whence = from == current ? SEEK_CUR : (from == end ? SEEK_END : SEEK_SET);
     off_t position = ::lseek(m_hFile, offset, whence);

@@ -37,7 +37,7 @@ public:
     virtual void Close();
     virtual void Flush();
     virtual DWORD GetPosition() const;
-    virtual DWORD Seek(LONG offset, UINT from);
+    virtual DWORD Seek(LONG offset, int from);
     virtual DWORD GetLength() const;
     virtual void SetLength(DWORD length);
     virtual UINT Read(void* buffer, UINT count);

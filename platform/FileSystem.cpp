@@ -60,10 +60,15 @@ std::string MakePrivateTempFolder()
         return {};
     if (IsPrivateFolder(folder))
         return folder + "/";
-    // Somebody else holds the usual name (or it is a link): take a fresh one.
+    // Somebody else holds the usual name (or it is a link): take a fresh one,
+    // and keep to it for the rest of the run.
+    static std::string s_fresh;
+    if (!s_fresh.empty() && s_fresh.starts_with(folder + "-") && IsPrivateFolder(s_fresh))
+        return s_fresh + "/";
     std::string pattern = folder + "-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         return {};
+    s_fresh = pattern;
     return pattern + "/";
 }
 
@@ -103,12 +108,12 @@ DWORD GetCurrentDirectory(DWORD size, LPSTR buffer)
 
 DWORD GetTempPath(DWORD size, LPSTR buffer)
 {
-    static const std::string s_tempPath = MakePrivateTempFolder();
-    if (s_tempPath.empty()) {
+    std::string tempPath = MakePrivateTempFolder();
+    if (tempPath.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return 0;
     }
-    return CopyOut(s_tempPath, size, buffer);
+    return CopyOut(tempPath, size, buffer);
 }
 
 BOOL SetFileAttributes(LPCSTR path, DWORD attributes)

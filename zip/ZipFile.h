@@ -16,7 +16,7 @@ public:
     void Close() override;
     void Flush() override { CFile::Flush(); }
     DWORD GetPosition() const override { return CFile::GetPosition(); }
-    DWORD Seek(LONG offset, int origin) override { return CFile::Seek(offset, UINT(origin)); }
+    DWORD Seek(LONG offset, int origin) override { return CFile::Seek(offset, origin); }
     DWORD GetLength() const override { return CFile::GetLength(); }
     void SetLength(DWORD length) override { CFile::SetLength(length); }
     void SeekToBegin() override { CZipFileInterface::SeekToBegin(); }

@@ -1,0 +1,148 @@
+#include "app/PlayerApp.h"
+
+#include "app/PackagePassword.h"
+#include "app/Workspace.h"
+#include "platform/FileException.h"
+#include "platform/FileSystem.h"
+#include "platform/FormatMessage.h"
+#include "platform/LastError.h"
+#include "platform/MbString.h"
+#include "platform/MessageBox.h"
+#include "zip/ZipException.h"
+#include "zip/ZipMemoryBlock.h"
+#include "zip/ZipReader.h"
+
+#include <memory>
+
+using namespace platform;
+
+namespace {
+
+constexpr DWORD PackageResourceId = 129;
+constexpr unsigned ExtractionBufferSize = 65536;
+
+// The system's text for a failed call, as the user is shown it.
+CString SystemText(DWORD code)
+{
+    char* text = nullptr;
+    FormatMessage(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
+        code, MakeLangId(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    CString result = text ? text : "";
+    LocalFree(text);
+    return result;
+}
+
+} // namespace
+
+CPlayerApp::CPlayerApp()
+    : CWinApp(nullptr)
+{
+}
+
+void CPlayerApp::SetControlInstaller(IControlInstaller* installer)
+{
+    m_pInstaller = installer ? installer : &m_nullInstaller;
+}
+
+void CPlayerApp::SetPlayerRunner(IPlayerRunner* runner) { m_pRunner = runner ? runner : &m_nullRunner; }
+
+void CPlayerApp::ReportFailure(const CString& text)
+{
+    AfxMessageBox(text.c_str(), MB_OK, 0);
+    SetExitCode(ExitPackageUnusable);
+}
+
+BOOL CPlayerApp::InitInstance()
+{
+    AfxEnableControlContainer();
+    Enable3dControls();
+
+    m_pInstaller->EnsureFlashControl();
+
+    m_strWorkspace = FormWorkspacePath();
+    // Without a private temporary folder there is nowhere safe to unpack.
+    if (m_strWorkspace.empty()) {
+        ReportFailure(SystemText(GetLastError()));
+        return FALSE;
+    }
+    CreateDirectory(m_strWorkspace.c_str(), nullptr);
+
+    HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(PackageResourceId), "ZIP");
+    if (!resource) {
+        ReportFailure(SystemText(GetLastError()));
+        return FALSE;
+    }
+
+    // Unpacking anywhere but the workspace would scatter the package over
+    // whatever folder we were started in.
+    if (!SetCurrentDirectory(m_strWorkspace.c_str())) {
+        ReportFailure(SystemText(GetLastError()));
+        return FALSE;
+    }
+
+    HGLOBAL loaded = LoadResource(m_hResourceModule, resource);
+    auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
+    DWORD size = SizeofResource(m_hResourceModule, resource);
+    if (!UnpackPackage(bytes, size))
+        return FALSE;
+
+    m_pRunner->RunPlayer(*this);
+    return FALSE;
+}
+
+// Unpacks every file of the package into the current folder and lists the
+// movies. False when the player should not run: fewer than two files, or a
+// package that could not be read (the user has been told).
+BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
+{
+    CZipMemoryBlock block;
+    block.Attach(bytes, size);
+    auto zip = std::make_unique<CZipReader>();
+    try {
+        zip->Open(block, CZipReader::zipOpen);
+        zip->SetPassword(PackagePassword);
+
+        int count = zip->GetEntryCount();
+        int files = 0;
+        for (int i = 0; i < count; ++i) {
+            if (!zip->GetEntryHeader(i)->IsDirectory())
+                ++files;
+        }
+        if (files < 2)
+            return FALSE;
+
+        // Every entry is visited, folders included: a package that holds
+        // folder entries still has all its files unpacked.
+        for (int k = 0; k < count; ++k) {
+            CZipEntryHeader header;
+            zip->CopyEntryInfo(header, WORD(k));
+            if (!header.IsDirectory())
+                ListIfMovie(header.GetFileName());
+            zip->ExtractEntry(k, "", false, nullptr, ExtractionBufferSize);
+        }
+        zip->Close(0, false);
+    } catch (const CZipException& e) {
+        zip->Close(1);
+        ReportFailure(DescribeCause(e.cause, false));
+        return FALSE;
+    } catch (const CFileException& e) {
+        zip->Close(1);
+        ReportFailure(e.what());
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CPlayerApp::ListIfMovie(const CString& name)
+{
+    CString tail = name.size() > 3 ? name.substr(name.size() - 3) : name;
+    MakeUpper(tail);
+    if (_mbscmp(tail.c_str(), "SWF") == 0)
+        m_arrMovies.push_back(name);
+}
+
+int CPlayerApp::ExitInstance()
+{
+    DeleteFolderContents(m_strWorkspace);
+    return CWinApp::ExitInstance();
+}

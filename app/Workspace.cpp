@@ -1,0 +1,64 @@
+#include "app/Workspace.h"
+
+#include "platform/FileFind.h"
+#include "platform/FileSystem.h"
+#include "platform/HandleFile.h"
+#include "platform/Resources.h"
+
+using namespace platform;
+
+CString FormWorkspacePath()
+{
+    char tempPath[MAX_PATH] = {};
+    DWORD length = GetTempPath(MAX_PATH, tempPath);
+    if (length == 0 || length >= DWORD(MAX_PATH))
+        return {};
+    return CString(tempPath) + "KJ";
+}
+
+void DeleteFolderContents(CString folder)
+{
+    // An empty path would name the root: never empty that.
+    if (folder.empty())
+        return;
+    if (folder.back() != '\\')
+        folder += '\\';
+    folder += "*.*";
+
+    CFileFind finder;
+    BOOL more = finder.FindFile(folder.c_str());
+    while (more) {
+        more = finder.FindNextFile();
+        if (finder.IsDots())
+            continue;
+        CString path = finder.GetFilePath();
+        if (finder.IsDirectory()) {
+            DeleteFolderContents(path);
+            RemoveDirectory(path.c_str());
+        } else {
+            DeleteFile(path.c_str());
+        }
+    }
+    finder.Close();
+}
+
+BOOL WriteResourceToFile(int id, LPCSTR type, LPCSTR path)
+{
+    HRSRC resource = FindResource(nullptr, MAKEINTRESOURCE(DWORD(id)), type);
+    HGLOBAL loaded = LoadResource(nullptr, resource);
+    const void* bytes = LockResource(loaded);
+    DWORD size = SizeofResource(nullptr, resource);
+    if (!bytes)
+        return FALSE;
+
+    HANDLE file = CreateFile(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, INVALID_HANDLE_VALUE);
+    if (file == INVALID_HANDLE_VALUE)
+        return FALSE;
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, size, &written, nullptr)) {
+        CloseHandle(file);
+        return FALSE;
+    }
+    CloseHandle(file);
+    return TRUE;
+}
