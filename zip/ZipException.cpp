@@ -153,8 +153,12 @@ CString DescribeSystemError()
 {
     DWORD code = GetLastError();
     if (code == 0) {
+        // errno numbers from 100 on (EHOSTUNREACH is 113 here) would be read
+        // as the layer's own causes, and 113, 114 and 502 describe the system
+        // error in turn: that would never end. They have no text of ours.
         int error = errno;
-        return DescribeCause(error ? error : ZipErrorCause::Generic, true);
+        bool known = error > 0 && error < ZipErrorCause::Generic;
+        return DescribeCause(known ? error : ZipErrorCause::Generic, true);
     }
     char* text = nullptr;
     DWORD length = FormatMessage(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
