@@ -22,3 +22,4 @@ enum PackStatus : int {
 int RunList(std::span<char* const> arguments);
 int RunExtract(std::span<char* const> arguments);
 int RunInfo(std::span<char* const> arguments);
+int RunBuild(std::span<char* const> arguments);

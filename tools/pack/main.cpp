@@ -13,6 +13,10 @@ const PackCommand s_commands[] = {
     { "list", "list PACKAGE", RunList },
     { "extract", "extract PACKAGE DIR [--password PW]", RunExtract },
     { "info", "info MOVIE", RunInfo },
+    { "build",
+        "build -o OUTPUT [--main NAME] [--play-all] [--fullscreen] [--ini FILE] [--no-encrypt] [--store]\n"
+        "        [--no-control] [--control PATH] [--player PATH] INPUT...",
+        RunBuild },
 };
 
 int Usage()

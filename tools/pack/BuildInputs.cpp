@@ -1,0 +1,182 @@
+#include "tools/pack/BuildInputs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Sizes and offsets of a ZIP archive without Zip64 are 32-bit.
+constexpr off_t MaxFileSize = 0xFFFFFFFE;
+
+std::string Reason(const std::string& path, int error)
+{
+    return path + ": " + std::strerror(error);
+}
+
+// A regular file that can be opened for reading and fits in an entry.
+bool CheckFile(const std::string& path, const struct stat& info, std::string& error)
+{
+    if (info.st_size > MaxFileSize) {
+        error = path + ": larger than the 4 GB a package entry can hold";
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = Reason(path, errno);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+BuildItem MakeItem(const std::string& entryName, const std::string& path, const struct stat& info)
+{
+    BuildItem item;
+    item.entryName = entryName;
+    item.path = path;
+    item.folder = S_ISDIR(info.st_mode);
+    item.modified = info.st_mtime;
+    item.device = info.st_dev;
+    item.inode = info.st_ino;
+    return item;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// Adds what `folder` holds, its entries named `prefix` + their path below it.
+bool CollectFolder(const std::string& folder, const std::string& prefix, std::vector<BuildItem>& items,
+    std::vector<std::string>& notes, std::string& error)
+{
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) {
+        error = Reason(folder, errno);
+        return false;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    if (errno != 0) {
+        error = Reason(folder, errno);
+        return false;
+    }
+    dir.reset();
+    std::sort(names.begin(), names.end());
+
+    for (const std::string& name : names) {
+        std::string path = JoinPath(folder, name);
+        struct stat link { };
+        struct stat info { };
+        if (::lstat(path.c_str(), &link) != 0) {
+            error = Reason(path, errno);
+            return false;
+        }
+        if (::stat(path.c_str(), &info) != 0) {
+            error = S_ISLNK(link.st_mode) ? path + ": a symbolic link to nothing" : Reason(path, errno);
+            return false;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            if (S_ISLNK(link.st_mode)) {
+                notes.push_back(path + ": a symbolic link to a folder; not followed");
+                continue;
+            }
+            items.push_back(MakeItem(prefix + name + "/", path, info));
+            if (!CollectFolder(path, prefix + name + "/", items, notes, error))
+                return false;
+        } else if (S_ISREG(info.st_mode)) {
+            if (!CheckFile(path, info, error))
+                return false;
+            items.push_back(MakeItem(prefix + name, path, info));
+        } else {
+            error = path + ": neither a file nor a folder";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool MakeFileItem(const std::string& path, const std::string& entryName, BuildItem& item, std::string& error)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0) {
+        error = Reason(path, errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": not a file";
+        return false;
+    }
+    if (!CheckFile(path, info, error))
+        return false;
+    item = MakeItem(entryName, path, info);
+    return true;
+}
+
+bool CollectBuildInputs(const std::vector<std::string>& inputs, std::vector<BuildItem>& items,
+    std::vector<std::string>& notes, std::string& error)
+{
+    for (const std::string& input : inputs) {
+        struct stat info { };
+        if (input.empty() || ::stat(input.c_str(), &info) != 0) {
+            error = Reason(input, input.empty() ? ENOENT : errno);
+            return false;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            if (!CollectFolder(input, "", items, notes, error))
+                return false;
+        } else if (S_ISREG(info.st_mode)) {
+            BuildItem item;
+            if (!MakeFileItem(input, EntryBaseName(input), item, error))
+                return false;
+            items.push_back(std::move(item));
+        } else {
+            error = input + ": neither a file nor a folder";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string EntryBaseName(const std::string& entryName)
+{
+    std::string name = entryName;
+    while (name.size() > 1 && name.back() == '/')
+        name.pop_back();
+    size_t slash = name.find_last_of('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+bool IsMovieName(const std::string& name)
+{
+    if (name.size() < 4 || name.back() == '/')
+        return false;
+    std::string tail = name.substr(name.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+        [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+    return tail == ".swf";
+}
+
+std::string MakeSettingsText(const std::string& mainMovie, bool fullScreen, bool playAll)
+{
+    std::string text = "[SETTINGS]\r\n";
+    text += fullScreen ? "fullscreen=true\r\n" : "fullscreen=false\r\n";
+    text += "mainmovie=" + mainMovie + "\r\n";
+    if (playAll)
+        text += "type=all\r\n";
+    return text;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// One entry-to-be of a package that `build` makes: a file or folder on disk,
+// or bytes made up by the packager (the settings file).
+struct BuildItem {
+    // "/" between folders; a folder's name ends in "/".
+    std::string entryName {};
+    // Where the bytes come from; empty for made-up bytes.
+    std::string path {};
+    std::string content {};
+    bool folder { false };
+    std::time_t modified { 0 };
+    dev_t device { 0 };
+    ino_t inode { 0 };
+};
+
+// The entries for the INPUT arguments, in argument order. A file is one entry
+// under its base name. A folder contributes what it holds, named relative to
+// it: its subfolders (as folder entries, each before its contents) and files,
+// by name in byte order, recursively. Symbolic links given as INPUT are
+// followed; inside a folder, links to files are followed and links to
+// folders skipped with a note. False, with the reason in `error`, for a
+// missing or unreadable input, a file over 4 GB, or anything that is neither
+// a file nor a folder.
+bool CollectBuildInputs(const std::vector<std::string>& inputs, std::vector<BuildItem>& items,
+    std::vector<std::string>& notes, std::string& error);
+
+// A file given by path (--ini): checked as CollectBuildInputs checks files.
+bool MakeFileItem(const std::string& path, const std::string& entryName, BuildItem& item, std::string& error);
+
+// The part after the last "/" (a folder's name keeps no trailing "/").
+std::string EntryBaseName(const std::string& entryName);
+
+// Whether an entry name is a movie's: it ends in ".swf", in any case.
+bool IsMovieName(const std::string& name);
+
+// The settings file written from the options, CR LF line ends.
+std::string MakeSettingsText(const std::string& mainMovie, bool fullScreen, bool playAll);
