@@ -4,16 +4,20 @@
 
 #include <string>
 
-// The package a quorvel-pack verb works on: a ZIP archive, mapped from disk.
+// The package a quorvel-pack verb works on, mapped from disk: a ZIP archive,
+// or an executable that carries one as its resource "ZIP"/129.
 class CPackageFile {
 public:
     // False with a message in `error` when the file cannot be read or is
     // too large for a package.
     bool Open(const char* path, std::string& error);
 
-    const BYTE* data() const { return m_file.data(); }
-    DWORD size() const { return DWORD(m_file.size()); }
+    // The archive's bytes.
+    const BYTE* data() const { return m_data; }
+    DWORD size() const { return m_size; }
 
 private:
     CMappedFile m_file {};
+    const BYTE* m_data { nullptr };
+    DWORD m_size { 0 };
 };
