@@ -69,7 +69,8 @@ bool CZipReader::SetPassword(const char* newPassword)
     if (newPassword) {
         DWORD length = DWORD(std::strlen(newPassword));
         password.Allocate(length);
-        std::memcpy(password.data(), newPassword, length);
+        if (length)
+            std::memcpy(password.data(), newPassword, length);
     }
     return true;
 }
