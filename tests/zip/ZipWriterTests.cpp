@@ -37,13 +37,16 @@ public:
     UINT Read(void* buffer, UINT count) override
     {
         UINT n = UINT(std::min<size_t>(count, position < bytes.size() ? bytes.size() - position : 0));
-        std::memcpy(buffer, bytes.data() + position, n);
+        if (n > 0)
+            std::memcpy(buffer, bytes.data() + position, n);
         position += n;
         ++reads;
         return n;
     }
     void Write(const void* buffer, UINT count) override
     {
+        if (count == 0)
+            return;
         if (position + count > bytes.size())
             bytes.resize(position + count);
         std::memcpy(bytes.data() + position, buffer, count);
