@@ -474,6 +474,20 @@ std::string FileSystemName(const fs::path& path)
     }
 }
 
+// The machine's load average over the last minute: other work on a small
+// machine moves every row, and the reader of a table should know of it.
+std::string LoadAverage()
+{
+    std::string text = "unknown";
+    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
+        char buffer[64] = {};
+        if (std::fscanf(file, "%63s", buffer) == 1)
+            text = buffer;
+        std::fclose(file);
+    }
+    return text;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
@@ -587,7 +601,8 @@ int main(int argc, char** argv)
         package.entries.size(), double(package.contentBytes) / 1e6, double(package.bytes.size()) / 1e6);
     std::printf("output    %s (%s), a fresh empty folder per tool and run\n", work.c_str(),
         FileSystemName(work).c_str());
-    std::printf("runs      best of %d, tools interleaved\n\n", runs);
+    std::printf("runs      best of %d, tools interleaved; load average %s on %u CPUs at the start\n\n", runs,
+        LoadAverage().c_str(), std::thread::hardware_concurrency());
     std::fflush(stdout);
 
     // Interleaving the tools within each round spreads any slow spell of the
@@ -639,7 +654,7 @@ int main(int argc, char** argv)
                          .c_str()
                          : "-");
     }
-    std::printf("\n");
+    std::printf("(load average %s at the end)\n\n", LoadAverage().c_str());
 
     const Tool* fastestPeer = nullptr;
     for (const Tool& tool : tools)
