@@ -3,9 +3,10 @@
 // Writes a package for the extraction benchmark: N movie-sized entries,
 // movie1.swf, movie3.swf, ... incompressible (a compressed movie: random
 // bytes), movie2.swf, movie4.swf, ... compressible (an uncompressed movie:
-// tags of shapes, bitmaps, placements and scripts). Every entry is deflated and encrypted with the traditional cipher
-// under the package password, its check byte the high byte of its CRC-32, and
-// no data descriptors. The same arguments always give the same bytes.
+// tags of shapes, bitmaps, placements and scripts). Every entry is deflated
+// and encrypted with the traditional cipher under the package password, its
+// check byte the high byte of its CRC-32, and no data descriptors. The same
+// arguments always give the same bytes.
 
 #include "app/PackagePassword.h"
 #include "zip/ZipDecryptor.h"
