@@ -44,6 +44,10 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 
+#ifndef QUORVEL_BENCH_BUILD_TYPE
+#define QUORVEL_BENCH_BUILD_TYPE ""
+#endif
+
 namespace {
 
 constexpr DWORD TransferSize = CZipReader::DefaultBufferSize;
@@ -601,6 +605,7 @@ int main(int argc, char** argv)
         package.entries.size(), double(package.contentBytes) / 1e6, double(package.bytes.size()) / 1e6);
     std::printf("output    %s (%s), a fresh empty folder per tool and run\n", work.c_str(),
         FileSystemName(work).c_str());
+    std::printf("build     %s\n", QUORVEL_BENCH_BUILD_TYPE[0] ? QUORVEL_BENCH_BUILD_TYPE : "no build type");
     std::printf("runs      best of %d, tools interleaved; load average %s on %u CPUs at the start\n\n", runs,
         LoadAverage().c_str(), std::thread::hardware_concurrency());
     std::fflush(stdout);

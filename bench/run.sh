@@ -3,6 +3,7 @@
 # and runs it. Arguments after the options go to quorvel-bench-extract
 # (for instance --runs 5, --work DIR, --tools ours,floor,7z).
 #   BUILD_DIR=build-bench bench/run.sh    another build folder (default build/)
+#   BUILD_TYPE=Release bench/run.sh       (re)configure the folder with that build type
 #   STAGES=1 bench/run.sh                 also split our time into its stages
 # Exit status: 0 targets met, 3 a target missed or a tool failed, else an error.
 set -euo pipefail
@@ -13,7 +14,9 @@ data="$build/bench-data"
 large="$data/package-200MB.zip"
 small="$data/package-50MB.zip"
 
-if [ ! -f "$build/build.ninja" ]; then
+if [ -n "${BUILD_TYPE:-}" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE"
+elif [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja
 fi
 cmake --build "$build" --target quorvel-bench-make-package quorvel-bench-extract quorvel-bench-stages
