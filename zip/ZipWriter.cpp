@@ -172,6 +172,14 @@ void CZipWriter::CheckFits(std::uint64_t value, const CString& what) const
         Fail(what + " goes beyond the 4 GB a ZIP archive without Zip64 can address");
 }
 
+// Called for every chunk of an entry: the message is only put together when
+// it is needed.
+void CZipWriter::CheckEntryFits(std::uint64_t value, const CString& name, const char* part) const
+{
+    if (value > MaxFieldValue)
+        CheckFits(value, "\"" + name + "\"" + part);
+}
+
 CZipEntryHeader CZipWriter::MakeHeader(const CZipNewEntry& entry, bool folder)
 {
     if (finished)
@@ -249,7 +257,7 @@ void CZipWriter::AddFile(const CZipNewEntry& entry, CZipFileInterface& data)
             while (UINT n = data.Read(inBuffer.data(), ChunkSize)) {
                 firstCrc = DWORD(crc32(firstCrc, inBuffer.data(), n));
                 firstSize += n;
-                CheckFits(firstSize, "\"" + entry.name + "\"");
+                CheckEntryFits(firstSize, entry.name, "");
             }
         }
         data.SeekToBegin();
@@ -268,8 +276,8 @@ void CZipWriter::AddFile(const CZipNewEntry& entry, CZipFileInterface& data)
         if (encrypt && (crc != firstCrc || size != firstSize))
             Fail("\"" + entry.name + "\" changed while it was being added");
 
-        CheckFits(size, "\"" + entry.name + "\"");
-        CheckFits(written - dataStart, "\"" + entry.name + "\" compressed");
+        CheckEntryFits(size, entry.name, "");
+        CheckEntryFits(written - dataStart, entry.name, " compressed");
         header.crc32 = crc;
         header.uncompressedSize = DWORD(size);
         header.compressedSize = DWORD(written - dataStart);
@@ -293,7 +301,7 @@ std::uint64_t CZipWriter::CopyData(
         while (UINT n = data.Read(inBuffer.data(), ChunkSize)) {
             crc = DWORD(crc32(crc, inBuffer.data(), n));
             size += n;
-            CheckFits(size, "\"" + header.GetFileName() + "\"");
+            CheckEntryFits(size, header.GetFileName(), "");
             EmitEncrypted(inBuffer.data(), n, encrypt);
         }
         return size;
@@ -306,7 +314,7 @@ std::uint64_t CZipWriter::CopyData(
         UINT n = data.Read(inBuffer.data(), ChunkSize);
         crc = DWORD(crc32(crc, inBuffer.data(), n));
         size += n;
-        CheckFits(size, "\"" + header.GetFileName() + "\"");
+        CheckEntryFits(size, header.GetFileName(), "");
         flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
         stream.next_in = inBuffer.data();
         stream.avail_in = n;

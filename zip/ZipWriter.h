@@ -100,6 +100,7 @@ private:
     void Emit(const void* bytes, std::size_t count);
     void EmitEncrypted(BYTE* bytes, std::size_t count, bool encrypt);
     void CheckFits(std::uint64_t value, const CString& what) const;
+    void CheckEntryFits(std::uint64_t value, const CString& name, const char* part) const;
     [[noreturn]] void Fail(const CString& text) const;
 
     CZipFileInterface& target;
