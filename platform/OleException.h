@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/Exception.h"
+
+using HRESULT = std::int32_t;
+using SCODE = HRESULT;
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_FAIL = HRESULT(0x80004005);
+constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002);
+constexpr HRESULT E_UNEXPECTED = HRESULT(0x8000FFFF);
+constexpr HRESULT REGDB_E_CLASSNOTREG = HRESULT(0x80040154);
+constexpr HRESULT CO_E_DLLNOTFOUND = HRESULT(0x8004F003); // the module could not be loaded
+constexpr HRESULT DISP_E_MEMBERNOTFOUND = HRESULT(0x80020003);
+constexpr HRESULT DISP_E_TYPEMISMATCH = HRESULT(0x80020005);
+constexpr HRESULT DISP_E_EXCEPTION = HRESULT(0x80020009);
+
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+
+// A failed COM call.
+class COleException : public CException {
+public:
+    explicit COleException(SCODE sc)
+        : m_sc(sc)
+    {
+    }
+    BOOL GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
+
+    SCODE m_sc { S_OK };
+};
+
+// A failed automation call that the object described.
+class COleDispatchException : public CException {
+public:
+    COleDispatchException(CString description, UINT helpId, WORD code)
+        : m_strDescription(std::move(description))
+        , m_dwHelpContext(helpId)
+        , m_wCode(code)
+    {
+    }
+    BOOL GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
+
+    CString m_strDescription {};
+    DWORD m_dwHelpContext { 0 };
+    WORD m_wCode { 0 };
+    SCODE m_scError { S_OK };
+};
+
+// A failed HRESULT of the COM support library.
+class _com_error : public CException {
+public:
+    explicit _com_error(HRESULT hr)
+        : m_hr(hr)
+    {
+    }
+    HRESULT Error() const { return m_hr; }
+    BOOL GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
+
+private:
+    HRESULT m_hr { S_OK };
+};

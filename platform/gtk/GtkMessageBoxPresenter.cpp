@@ -1,0 +1,21 @@
+#include "platform/gtk/GtkMessageBoxPresenter.h"
+
+#include <gtk/gtk.h>
+
+namespace platform {
+
+int CGtkMessageBoxPresenter::Present(const CString& text, UINT)
+{
+    GtkWidget* dialog = gtk_message_dialog_new(
+        nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", text.c_str());
+    const char* name = g_get_prgname();
+    gtk_window_set_title(GTK_WINDOW(dialog), name ? name : "");
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    while (gtk_events_pending())
+        gtk_main_iteration();
+    return IDOK;
+}
+
+} // namespace platform
