@@ -58,6 +58,13 @@ bool CZipReader::ExtractEntry(
     CString target = PredictTargetPath(header.GetFileName().c_str(), targetFolder, fullPath, newName);
 
     if (header.IsDirectory()) {
+        // A folder named "." or ".." (or nothing) once its stored folders are
+        // dropped is the target folder or the one above it: neither is this
+        // entry's to create or to change the permissions of.
+        CString own = PredictTargetPath(header.GetFileName().c_str(), nullptr, fullPath, newName);
+        CString last = own.substr(own.find_last_of("\\/") + 1);
+        if (last.empty() || last == "." || last == "..")
+            return true;
         ZipFileSystem::MakeFolderPath(target.c_str());
         ZipFileSystem::ApplyAttributes(target.c_str(), header.GetSystemAttributes());
         return true;
