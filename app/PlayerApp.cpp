@@ -2,6 +2,7 @@
 
 #include "app/PackagePassword.h"
 #include "app/Workspace.h"
+#include "platform/ErrorCodes.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatMessage.h"
@@ -66,6 +67,14 @@ BOOL CPlayerApp::InitInstance()
         return FALSE;
     }
     CreateDirectory(m_strWorkspace.c_str(), nullptr);
+    // The name may already be taken by a link to some other folder or by a
+    // file: unpacking there, and emptying it at exit, would touch files that
+    // are not the workspace's. Only a real folder is used.
+    DWORD attributes = GetFileAttributes(m_strWorkspace.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ReportFailure(m_strWorkspace + ": " + SystemText(ERROR_ACCESS_DENIED));
+        return FALSE;
+    }
 
     HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(PackageResourceId), "ZIP");
     if (!resource) {

@@ -21,6 +21,15 @@ void DeleteFolderContents(CString folder)
     // An empty path would name the root: never empty that.
     if (folder.empty())
         return;
+    // A link (or a file) in the folder's place is not emptied: what it points
+    // to is not ours. The trailing separator goes first, or lstat would
+    // follow the link.
+    CString bare = folder;
+    while (bare.size() > 1 && bare.back() == '\\')
+        bare.pop_back();
+    DWORD attributes = GetFileAttributes(bare.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
     if (folder.back() != '\\')
         folder += '\\';
     folder += "*.*";
