@@ -51,23 +51,25 @@ void DeleteFolderContents(CString folder)
     finder.Close();
 }
 
-BOOL WriteResourceToFile(int id, LPCSTR type, LPCSTR path)
+BOOL WriteResourceToFile(int id, LPCSTR type, LPCSTR path, HMODULE module)
 {
-    HRSRC resource = FindResource(nullptr, MAKEINTRESOURCE(DWORD(id)), type);
-    HGLOBAL loaded = LoadResource(nullptr, resource);
+    HRSRC resource = FindResource(module, MAKEINTRESOURCE(DWORD(id)), type);
+    HGLOBAL loaded = LoadResource(module, resource);
     const void* bytes = LockResource(loaded);
-    DWORD size = SizeofResource(nullptr, resource);
-    if (!bytes)
+    DWORD size = SizeofResource(module, resource);
+    if (!bytes || !path)
         return FALSE;
 
-    HANDLE file = CreateFile(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, INVALID_HANDLE_VALUE);
+    CString temporary = CString(path) + ".new";
+    HANDLE file = CreateFile(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, INVALID_HANDLE_VALUE);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     DWORD written = 0;
-    if (!WriteFile(file, bytes, size, &written, nullptr)) {
-        CloseHandle(file);
+    BOOL complete = WriteFile(file, bytes, size, &written, nullptr);
+    complete = CloseHandle(file) && complete;
+    if (!complete || !MoveFileEx(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFile(temporary.c_str());
         return FALSE;
     }
-    CloseHandle(file);
     return TRUE;
 }

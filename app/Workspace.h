@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Types.h"
+#include "platform/Resources.h"
 
 // The per-user folder the package is unpacked into: the temporary path
 // followed by "KJ". Empty when there is no temporary path to use.
@@ -10,6 +10,8 @@ CString FormWorkspacePath();
 // itself stays. Links are deleted as links, never followed.
 void DeleteFolderContents(CString folder);
 
-// Writes resource `id` of type `type` of this executable to `path`,
-// replacing any file there. FALSE when it cannot be written.
-BOOL WriteResourceToFile(int id, LPCSTR type, LPCSTR path);
+// Writes resource `id` of type `type` of `module` (null: this executable) to
+// `path`, replacing any file there. FALSE when it cannot be written. The
+// file is written beside its target and then renamed over it, so that a copy
+// that is loaded somewhere is never changed under its users.
+BOOL WriteResourceToFile(int id, LPCSTR type, LPCSTR path, platform::HMODULE module = nullptr);

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,6 +88,20 @@ BOOL RemoveDirectory(LPCSTR path)
 BOOL DeleteFile(LPCSTR path)
 {
     return WithHostPath(path, [](const char* p) { return ::unlink(p); });
+}
+
+BOOL MoveFileEx(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    auto source = ToHostPath(from);
+    auto target = ToHostPath(to);
+    if (!source || !target)
+        return FALSE;
+    unsigned int renameFlags = (flags & MOVEFILE_REPLACE_EXISTING) ? 0 : RENAME_NOREPLACE;
+    if (::renameat2(AT_FDCWD, source->c_str(), AT_FDCWD, target->c_str(), renameFlags) != 0) {
+        SetLastErrorFromErrno(errno, target->c_str());
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL SetCurrentDirectory(LPCSTR path)

@@ -15,6 +15,11 @@ BOOL RemoveDirectory(LPCSTR path);
 BOOL DeleteFile(LPCSTR path);
 BOOL SetCurrentDirectory(LPCSTR path);
 
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x01;
+// Renames `from` to `to`; with MOVEFILE_REPLACE_EXISTING a file at `to` is
+// replaced in one step (the old file lives on for whoever has it open).
+BOOL MoveFileEx(LPCSTR from, LPCSTR to, DWORD flags);
+
 // Copies the current folder into `buffer` and returns its length; when
 // `size` is too small (or `buffer` is null) returns the size needed,
 // terminator included. 0 on failure.

@@ -2,12 +2,16 @@
 # Installs what building, running and testing Quorvel needs on Debian 12.
 # Safe to run again: packages already present are skipped.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
     zip unzip p7zip-full libarchive-tools python3
+    libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth xdotool x11-utils imagemagick
 )
+# The movie engine comes from the npm registry; Node.js may already be there.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,4 +24,12 @@ if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update -qq
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The movie engine our Flash control carries, at the version the lock file pins.
+stamp=control/node_modules/.installed-from
+want=$(sha256sum control/package-lock.json | cut -d' ' -f1)
+if [ ! -f control/node_modules/@ruffle-rs/ruffle/ruffle.js ] || [ "$(cat "$stamp" 2>/dev/null)" != "$want" ]; then
+    (cd control && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+    echo "$want" >"$stamp"
 fi

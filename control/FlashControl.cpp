@@ -1,0 +1,157 @@
+#include "control/FlashControl.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Dispatch ids of the members the player uses.
+constexpr int32_t DispidFrameNum = 0x6B;
+constexpr int32_t DispidPlay = 0x70;
+constexpr int32_t DispidStop = 0x71;
+constexpr int32_t DispidScaleMode = 0x78;
+constexpr int32_t DispidBackgroundColor = 0x7B;
+constexpr int32_t DispidLoadMovie = 0x8E;
+constexpr int32_t DispidFSCommand = 150;
+
+constexpr int32_t DispEMemberNotFound = int32_t(0x80020003);
+constexpr int32_t DispETypeMismatch = int32_t(0x80020005);
+constexpr int32_t DispEException = int32_t(0x80020009);
+
+std::atomic<int> s_liveObjects { 0 };
+
+int32_t Fail(QvExcepInfo* excep, int32_t code, const char* text)
+{
+    if (excep) {
+        excep->scode = code;
+        std::snprintf(excep->description, sizeof excep->description, "%s", text);
+    }
+    return code;
+}
+
+bool IsInteger(const QvVariant& v) { return v.vt == QV_VT_I4; }
+bool IsString(const QvVariant& v) { return v.vt == QV_VT_BSTR && v.strVal; }
+
+} // namespace
+
+const QvControlVtbl CFlashControl::s_vtbl = {
+    QV_CONTROL_ABI_VERSION,
+    &CFlashControl::Release,
+    &CFlashControl::FlashVersion,
+    &CFlashControl::Invoke,
+    &CFlashControl::GetWidget,
+    &CFlashControl::SetEventSink,
+};
+
+CFlashControl::CFlashControl()
+{
+    vtbl = &s_vtbl;
+    ++s_liveObjects;
+}
+
+CFlashControl::~CFlashControl() { --s_liveObjects; }
+
+int CFlashControl::LiveObjects() { return s_liveObjects; }
+
+void CFlashControl::Release(QvControl* self) { delete static_cast<CFlashControl*>(self); }
+
+int32_t CFlashControl::FlashVersion(QvControl*, int32_t* version)
+{
+    if (!version)
+        return DispETypeMismatch;
+    *version = Version;
+    return 0;
+}
+
+CRuffleView& CFlashControl::View()
+{
+    if (!m_pView) {
+        m_pView = std::make_unique<CRuffleView>(
+            [this](const std::string& command, const std::string& args) { RaiseFSCommand(command, args); });
+        m_pView->SetScaleMode(m_nScaleMode);
+        if (m_nBackground >= 0)
+            m_pView->SetBackgroundColor(m_nBackground);
+    }
+    return *m_pView;
+}
+
+void* CFlashControl::GetWidget(QvControl* self) { return static_cast<CFlashControl*>(self)->View().Widget(); }
+
+void CFlashControl::SetEventSink(QvControl* self, QvEventSink sink, void* context)
+{
+    auto* control = static_cast<CFlashControl*>(self);
+    control->m_pSink = sink;
+    control->m_pSinkContext = context;
+}
+
+// The movie's calls reach the container unchanged, command and argument.
+void CFlashControl::RaiseFSCommand(const std::string& command, const std::string& args)
+{
+    if (!m_pSink)
+        return;
+    QvVariant arguments[2] {};
+    arguments[0].vt = QV_VT_BSTR;
+    arguments[0].strVal = command.c_str();
+    arguments[1].vt = QV_VT_BSTR;
+    arguments[1].strVal = args.c_str();
+    m_pSink(m_pSinkContext, DispidFSCommand, arguments, 2);
+}
+
+int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args,
+    uint32_t argCount, QvVariant* result, QvExcepInfo* excep)
+{
+    auto* control = static_cast<CFlashControl*>(self);
+    auto wantArgs = [&](uint32_t count) { return argCount == count && (count == 0 || args); };
+
+    switch (dispid) {
+    case DispidScaleMode:
+        if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsInteger(args[0])) {
+            control->m_nScaleMode = args[0].lVal;
+            control->View().SetScaleMode(args[0].lVal);
+            return 0;
+        }
+        if (kind == QV_DISPATCH_PROPERTYGET && result) {
+            *result = QvVariant { QV_VT_I4, control->m_nScaleMode, nullptr };
+            return 0;
+        }
+        break;
+    case DispidBackgroundColor:
+        if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsInteger(args[0])) {
+            control->m_nBackground = args[0].lVal;
+            control->View().SetBackgroundColor(args[0].lVal);
+            return 0;
+        }
+        if (kind == QV_DISPATCH_PROPERTYGET && result) {
+            *result = QvVariant { QV_VT_I4, control->m_nBackground, nullptr };
+            return 0;
+        }
+        break;
+    case DispidFrameNum:
+        if (kind == QV_DISPATCH_PROPERTYGET && result) {
+            *result = QvVariant { QV_VT_I4, control->View().FrameNum(), nullptr };
+            return 0;
+        }
+        break;
+    case DispidPlay:
+    case DispidStop:
+        if (kind == QV_DISPATCH_METHOD && wantArgs(0)) {
+            if (dispid == DispidPlay)
+                control->View().Play();
+            else
+                control->View().Stop();
+            return 0;
+        }
+        break;
+    case DispidLoadMovie:
+        if (kind == QV_DISPATCH_METHOD && wantArgs(2) && IsInteger(args[0]) && IsString(args[1])) {
+            if (!control->View().LoadMovie(args[0].lVal, args[1].strVal))
+                return Fail(excep, DispEException, "the movie file cannot be read");
+            return 0;
+        }
+        break;
+    default:
+        return Fail(excep, DispEMemberNotFound, "no such member");
+    }
+    return Fail(excep, DispETypeMismatch, "wrong kind or arguments for this member");
+}

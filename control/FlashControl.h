@@ -1,0 +1,40 @@
+#pragma once
+
+#include "control/RuffleView.h"
+#include "platform/ControlAbi.h"
+
+#include <memory>
+
+// One control object as the player sees it through the module's method
+// table: the members the player drives, answered by the web view.
+class CFlashControl : public QvControl {
+public:
+    // The version this control reports: major 8.
+    static constexpr int32_t Version = 8 << 16;
+
+    CFlashControl();
+    ~CFlashControl();
+    CFlashControl(const CFlashControl&) = delete;
+    CFlashControl& operator=(const CFlashControl&) = delete;
+
+    static int LiveObjects();
+
+private:
+    static const QvControlVtbl s_vtbl;
+
+    static void Release(QvControl* self);
+    static int32_t FlashVersion(QvControl* self, int32_t* version);
+    static int32_t Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t argCount,
+        QvVariant* result, QvExcepInfo* excep);
+    static void* GetWidget(QvControl* self);
+    static void SetEventSink(QvControl* self, QvEventSink sink, void* context);
+
+    CRuffleView& View();
+    void RaiseFSCommand(const std::string& command, const std::string& args);
+
+    std::unique_ptr<CRuffleView> m_pView {};
+    QvEventSink m_pSink { nullptr };
+    void* m_pSinkContext { nullptr };
+    LONG m_nScaleMode { 0 };
+    LONG m_nBackground { -1 };
+};
