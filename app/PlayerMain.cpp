@@ -1,5 +1,6 @@
 // The player executable: the application object and main.
 
+#include "app/FlashControlCheck.h"
 #include "app/PlayerApp.h"
 #include "platform/WindowBackend.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
@@ -39,6 +40,7 @@ public:
 };
 
 CPlayerApp s_app;
+CFlashControlInstaller s_installer;
 CDialogPlayerRunner s_dialogRunner;
 CNoDisplayRunner s_noDisplayRunner;
 
@@ -47,6 +49,7 @@ CNoDisplayRunner s_noDisplayRunner;
 int main(int argc, char** argv)
 {
     RegisterBuiltInResources();
+    s_app.SetControlInstaller(&s_installer);
 
     // The program compares and formats text the same way in every locale;
     // the locale only picks the menu's language, from the environment.

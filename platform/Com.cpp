@@ -164,33 +164,50 @@ void RegisterInProcessClass(const CLSID& clsid, QvGetClassObjectFn create)
         InProcessClasses().erase(StringFromCLSID(clsid));
 }
 
+namespace {
+thread_local CString t_lastCreateProblem;
+}
+
+CString DescribeLastCreateFailure() { return t_lastCreateProblem; }
+
 HRESULT CoCreateInstance(const CLSID& clsid, QvControl** control)
 {
     if (!control)
         return E_UNEXPECTED;
     *control = nullptr;
     CString id = StringFromCLSID(clsid);
+    t_lastCreateProblem.clear();
 
     QvGetClassObjectFn create = nullptr;
     if (auto found = InProcessClasses().find(id); found != InProcessClasses().end()) {
         create = found->second;
     } else {
         CString module = LookupClassModule(clsid);
-        if (module.empty())
+        if (module.empty()) {
+            t_lastCreateProblem = "no control of class " + id + " is registered in " + GetClassRegistryPath();
             return REGDB_E_CLASSNOTREG;
+        }
         // Modules register GTK types and the like, which cannot be undone:
         // a module once loaded stays for the run.
         void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
+        if (!handle) {
+            // dlerror names what is missing: the module itself, or a library
+            // it needs, such as the web engine.
+            const char* problem = dlerror();
+            t_lastCreateProblem = problem ? problem : module + ": cannot be loaded";
             return CO_E_DLLNOTFOUND;
+        }
         create = reinterpret_cast<QvGetClassObjectFn>(dlsym(handle, "DllGetClassObject"));
-        if (!create)
+        if (!create) {
+            t_lastCreateProblem = module + ": not a control module (no DllGetClassObject)";
             return CO_E_DLLNOTFOUND;
+        }
     }
 
     HRESULT result = create(id.c_str(), QV_CONTROL_ABI_VERSION, control);
     if (FAILED(result)) {
         *control = nullptr;
+        t_lastCreateProblem = "the control module refused to make a control of class " + id;
         return result;
     }
     if (!*control)

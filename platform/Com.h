@@ -50,4 +50,8 @@ void RegisterInProcessClass(const CLSID& clsid, QvGetClassObjectFn create);
 // unknown, CO_E_DLLNOTFOUND when its module cannot be loaded.
 HRESULT CoCreateInstance(const CLSID& clsid, QvControl** control);
 
+// Why the last CoCreateInstance of this thread failed, in words (empty after
+// a success): the unregistered class, or what kept its module from loading.
+CString DescribeLastCreateFailure();
+
 } // namespace platform

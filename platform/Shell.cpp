@@ -1,6 +1,7 @@
 #include "platform/Shell.h"
 
 #include "platform/ErrorCodes.h"
+#include "platform/HostPath.h"
 #include "platform/LastError.h"
 
 #include <cerrno>
@@ -54,9 +55,10 @@ bool MakeFolders(const std::string& path)
 
 // What the registration tool does in its own process: load the module,
 // call its entry point, tell the outcome through the exit status.
-[[noreturn]] void RunRegistration(const std::string& module, bool unregister, bool silent)
+[[noreturn]] void RunRegistration(const std::string& path, bool unregister, bool silent)
 {
     int status = 1;
+    std::string module = ToHostPath(path.c_str()).value_or(path);
     if (void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         using EntryPoint = std::int32_t (*)();
         auto entry = reinterpret_cast<EntryPoint>(::dlsym(handle, unregister ? "DllUnregisterServer" : "DllRegisterServer"));

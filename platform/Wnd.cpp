@@ -1,5 +1,6 @@
 #include "platform/Wnd.h"
 
+#include "platform/Shell.h"
 #include "platform/WinApp.h"
 #include "platform/WindowBackend.h"
 
@@ -76,9 +77,16 @@ BOOL CWnd::CreateControl(const platform::CLSID& clsid, LPCSTR windowName, DWORD 
 {
     if (m_hWnd || !parent || !parent->m_hWnd)
         return FALSE;
+    // A registration this process started (a first run installing its
+    // control) must have ended before the class is looked up.
+    platform::WaitForPendingRegistrations();
     QvControl* control = nullptr;
-    if (FAILED(platform::CoCreateInstance(clsid, &control)) || !control)
+    if (FAILED(platform::CoCreateInstance(clsid, &control)) || !control) {
+        // The window still opens and ends normally; one line says why it is empty.
+        std::fprintf(stderr, "quorvel: the Flash control cannot be created: %s\n",
+            platform::DescribeLastCreateFailure().c_str());
         return FALSE;
+    }
     m_pControl = control;
     void* widget = control->vtbl->GetWidget ? control->vtbl->GetWidget(control) : nullptr;
     HWND window = GetWindowBackend().AttachChild(this, parent->m_hWnd, widget, rect, style | WS_CHILD);
