@@ -16,6 +16,7 @@ public:
     // template says so, sized in dialog units of its font), runs
     // OnInitDialog and shows the window when the template's style has
     // WS_VISIBLE. False when the template is missing.
+    using CWnd::Create;
     BOOL Create();
 
     virtual BOOL OnInitDialog() { return TRUE; }

@@ -12,6 +12,8 @@ if [ "${1:-}" = "--sanitize" ]; then
     options+=(-DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    # GTK's font machinery keeps caches it never frees; see tests/lsan.supp.
+    export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 fi
 
 scripts/setup.sh

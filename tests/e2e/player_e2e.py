@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the packaged player on a virtual display.
+
+Each test starts its own Xvfb (1024 x 768; it picks a free display itself),
+packages movies written by the authoring library with quorvel-pack, registers
+the test control in a private class registry, runs the player and drives it
+with xdotool, reading the windows back with xwininfo.
+
+    player_e2e.py --build BUILD_DIR [unittest arguments, e.g. PlayerTest.test_escape_ends]
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+BUILD = None
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+FLASH_CLSID = "{D27CDB6E-AE6D-11CF-96B8-444553540000}"
+SCREEN = (1024, 768)
+
+
+def wait_for(predicate, timeout=10.0, interval=0.05):
+    """Polls until predicate() returns something true; returns it (None on timeout)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            return None
+        time.sleep(interval)
+
+
+class VirtualDisplay:
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp",
+             "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number.decode().strip()
+
+    def close(self):
+        self.process.terminate()
+        try:
+            self.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+class PlayerTest(unittest.TestCase):
+    def setUp(self):
+        self.scratch = tempfile.mkdtemp(prefix="quorvel-e2e-")
+        self.display = VirtualDisplay()
+        self.player = None
+        self.movies = os.path.join(self.scratch, "movies")
+        os.mkdir(self.movies)
+        subprocess.run([os.path.join(BUILD, "tests", "quorvel-e2e-movies"), self.movies], check=True)
+        self.env = dict(os.environ)
+        self.env.update(DISPLAY=self.display.name, TMPDIR=os.path.join(self.scratch, "tmp"),
+                        XDG_DATA_HOME=os.path.join(self.scratch, "data"), HOME=self.scratch,
+                        NO_AT_BRIDGE="1", GDK_BACKEND="x11")
+        for name in ("LC_ALL", "LC_MESSAGES", "LANG", "WAYLAND_DISPLAY"):
+            self.env.pop(name, None)
+        suppressions = os.path.join(SOURCE, "tests", "lsan.supp")
+        if os.path.exists(suppressions) and "suppressions=" not in self.env.get("LSAN_OPTIONS", ""):
+            self.env["LSAN_OPTIONS"] = ":".join(
+                filter(None, [self.env.get("LSAN_OPTIONS"), "suppressions=" + suppressions]))
+        os.makedirs(self.env["TMPDIR"])
+        registry = os.path.join(self.env["XDG_DATA_HOME"], "quorvel")
+        os.makedirs(registry)
+        with open(os.path.join(registry, "classes.ini"), "w") as out:
+            out.write("[CLSID]\n%s=%s\n" % (FLASH_CLSID, os.path.join(BUILD, "tests", "quorvel_test_control.so")))
+
+    def tearDown(self):
+        if self.player and self.player.poll() is None:
+            self.player.kill()
+            self.player.wait()
+        self.display.close()
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+    # Running and reading the player.
+
+    def package(self, movies, *options):
+        game = os.path.join(self.scratch, "game")
+        subprocess.run([os.path.join(BUILD, "quorvel-pack"), "build", "-o", game, "--no-control", "--player",
+                        os.path.join(BUILD, "quorvel-player")] + list(options)
+                       + [os.path.join(self.movies, m) for m in movies],
+                       check=True, stdout=subprocess.DEVNULL, env=self.env)
+        return game
+
+    def start(self, game, **extra_env):
+        env = dict(self.env, **extra_env)
+        self.stderr_path = os.path.join(self.scratch, "stderr.txt")
+        with open(self.stderr_path, "w") as stderr:
+            self.player = subprocess.Popen([game], env=env, stdout=subprocess.DEVNULL, stderr=stderr)
+        self.window = wait_for(lambda: self.find_window("Quorvel"))
+        self.assertIsNotNone(self.window, "no window titled Quorvel appeared")
+        # Mapped and placed.
+        self.assertTrue(wait_for(lambda: self.geometry() and self.geometry()["state"] == "IsViewable"))
+
+    def x(self, *command):
+        result = subprocess.run(list(command), env=self.env, capture_output=True, text=True)
+        return result.stdout
+
+    def find_window(self, title):
+        for line in self.x("xwininfo", "-root", "-tree").splitlines():
+            match = re.match(r'\s+(0x[0-9a-f]+) "(.*)":', line)
+            if match and match.group(2) == title:
+                return match.group(1)
+        return None
+
+    def geometry(self, window=None):
+        text = self.x("xwininfo", "-id", window or self.window)
+        fields = {}
+        for key, name in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"), ("width", "Width"),
+                          ("height", "Height")):
+            match = re.search(r"%s:\s+(-?\d+)" % name, text)
+            if not match:
+                return None
+            fields[key] = int(match.group(1))
+        state = re.search(r"Map State:\s+(\w+)", text)
+        fields["state"] = state.group(1) if state else ""
+        return fields
+
+    def placed_at(self, x, y, width, height, timeout=5.0):
+        want = dict(x=x, y=y, width=width, height=height)
+
+        def matches():
+            g = self.geometry()
+            return g and all(g[k] == v for k, v in want.items())
+        if not wait_for(matches, timeout):
+            self.fail("window at %s, wanted %s" % (self.geometry(), want))
+
+    def top_level_windows(self):
+        """Viewable children of the root: (id, x, y, width, height)."""
+        windows = []
+        for line in self.x("xwininfo", "-root", "-children").splitlines():
+            match = re.match(r'\s+(0x[0-9a-f]+) .*?(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', line)
+            if match:
+                wid = match.group(1)
+                g = self.geometry(wid)
+                if g and g["state"] == "IsViewable":
+                    windows.append((wid, g["x"], g["y"], g["width"], g["height"]))
+        return windows
+
+    def open_menu(self, x, y):
+        before = {w[0] for w in self.top_level_windows()}
+        self.x("xdotool", "mousemove", str(x), str(y))
+        self.x("xdotool", "click", "3")
+        menu = wait_for(lambda: [w for w in self.top_level_windows() if w[0] not in before], 5.0)
+        self.assertTrue(menu, "no menu appeared")
+        return menu[0]
+
+    def choose(self, downs):
+        """Moves down the open menu `downs` times and takes the item."""
+        for _ in range(downs):
+            self.x("xdotool", "key", "Down")
+        self.x("xdotool", "key", "Return")
+
+    def ended(self, timeout=10.0):
+        try:
+            status = self.player.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.fail("the player did not end")
+        if status != 0:
+            with open(self.stderr_path) as err:
+                sys.stderr.write("player's stderr:\n" + err.read()[-6000:])
+        return status
+
+    def workspace(self):
+        return os.path.join(self.env["TMPDIR"], "quorvel-%d" % os.getuid(), "KJ")
+
+    # The tests.
+
+    def test_windowed_start_is_centred_and_titled(self):
+        self.start(self.package(["loop.swf"]))
+        self.placed_at(237, 184, 550, 400)
+        self.assertTrue(os.listdir(self.workspace()), "the package was unpacked")
+
+    def test_full_screen_start(self):
+        self.start(self.package(["loop.swf"], "--fullscreen"))
+        self.placed_at(0, 0, *SCREEN)
+
+    def test_escape_ends_and_empties_the_workspace(self):
+        self.start(self.package(["loop.swf"]))
+        self.placed_at(237, 184, 550, 400)
+        self.x("xdotool", "mousemove", "400", "300")
+        self.x("xdotool", "windowfocus", "--sync", str(int(self.window, 16)))
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+        self.assertEqual(os.listdir(self.workspace()), [])
+
+    def menu_check(self, lang):
+        self.start(self.package(["loop.swf"]), **({"LANG": lang} if lang else {}))
+        self.placed_at(237, 184, 550, 400)
+        menu = self.open_menu(300, 250)
+        _, mx, my, width, height = menu
+        self.assertLessEqual(abs(mx - 300), 2)
+        self.assertLessEqual(abs(my - 250), 2)
+        shot = os.path.join(self.scratch, "menu.png")
+        subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, mx, my), shot],
+                       env=self.env, check=True)
+        # Three enabled items, then Stop and Play cannot be selected: the
+        # fourth step down reaches Quit.
+        self.choose(4)
+        self.assertEqual(self.ended(), 0)
+        return width, height, shot
+
+    def test_menu_at_the_pointer_in_english_and_chinese(self):
+        english = self.menu_check(None)
+        self.tearDown()
+        self.setUp()
+        chinese = self.menu_check("zh_CN.UTF-8")
+        # The same items in the same places (Quit four steps down in both),
+        # drawn with other texts.
+        if english[:2] == chinese[:2]:
+            compared = subprocess.run(["compare", "-metric", "AE", english[2], chinese[2], "null:"],
+                                      capture_output=True, text=True)
+            self.assertGreater(float(compared.stderr.split()[0]), 0, "the menus look the same")
+
+    def test_menu_fullscreen_twice_returns_to_the_windowed_place(self):
+        self.start(self.package(["loop.swf"]))
+        self.placed_at(237, 184, 550, 400)
+        self.open_menu(300, 250)
+        self.choose(1)
+        self.placed_at(0, 0, *SCREEN)
+        self.open_menu(500, 500)
+        self.choose(1)
+        self.placed_at(237, 184, 550, 400)
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+
+    def test_movie_goes_full_screen_then_quits(self):
+        self.start(self.package(["fsquit.swf"]))
+        self.placed_at(0, 0, *SCREEN)
+        self.assertEqual(self.ended(), 0)
+        self.assertEqual(os.listdir(self.workspace()), [])
+
+    def test_play_all_resizes_the_window_for_each_movie(self):
+        self.start(self.package(["small.swf", "medium.swf", "large.swf"], "--play-all"))
+        self.placed_at(362, 284, 300, 200)
+        self.placed_at(312, 234, 400, 300, timeout=10)
+        self.placed_at(192, 144, 640, 480, timeout=10)
+        self.placed_at(362, 284, 300, 200, timeout=10)
+        self.x("xdotool", "mousemove", "500", "400")
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    args, rest = parser.parse_known_args()
+    BUILD = os.path.abspath(args.build)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

@@ -1,0 +1,354 @@
+// A control module for the tests, never shipped: it plays the root
+// timeline of simple movies well enough for the player to be driven by
+// them. Frames are counted from ShowFrame tags; the first action language's
+// stop, play, gotoFrame and getURL("FSCommand:...") are obeyed; the
+// background colour is painted; nothing else is drawn.
+
+#include "platform/ControlAbi.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <gtk/gtk.h>
+#include <iterator>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+constexpr const char* FlashClassId = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+constexpr int32_t FSCommandEvent = 150;
+
+struct Action {
+    uint8_t code { 0 };
+    int frame { 0 }; // gotoFrame
+    std::string url {}; // getURL
+    std::string target {};
+};
+
+struct Movie {
+    double frameRate { 12.0 };
+    uint32_t background { 0xFFFFFF };
+    std::vector<std::vector<Action>> frames {}; // the actions of each frame
+};
+
+uint16_t U16(const std::vector<uint8_t>& b, size_t at)
+{
+    return uint16_t(b[at] | (b[at + 1] << 8));
+}
+
+std::vector<Action> ParseActions(const std::vector<uint8_t>& b, size_t at, size_t end)
+{
+    std::vector<Action> actions;
+    while (at < end && b[at] != 0) {
+        Action action;
+        action.code = b[at++];
+        size_t length = 0;
+        if (action.code >= 0x80) {
+            if (at + 2 > end)
+                break;
+            length = U16(b, at);
+            at += 2;
+        }
+        if (at + length > end)
+            break;
+        if (action.code == 0x81 && length >= 2) {
+            action.frame = U16(b, at);
+        } else if (action.code == 0x83) {
+            const char* text = reinterpret_cast<const char*>(&b[at]);
+            action.url.assign(text, strnlen(text, length));
+            size_t next = action.url.size() + 1;
+            if (next < length)
+                action.target.assign(text + next, strnlen(text + next, length - next));
+        }
+        at += length;
+        actions.push_back(action);
+    }
+    return actions;
+}
+
+bool ReadMovie(const std::string& path, Movie& movie)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (file.size() < 8 || file[1] != 'W' || file[2] != 'S')
+        return false;
+    std::vector<uint8_t> body;
+    uint32_t length = file[4] | (file[5] << 8) | (file[6] << 16) | (uint32_t(file[7]) << 24);
+    if (file[0] == 'C') {
+        body.resize(length > 8 ? length - 8 : 0);
+        uLongf size = body.size();
+        if (uncompress(body.data(), &size, file.data() + 8, file.size() - 8) != Z_OK)
+            return false;
+        body.resize(size);
+    } else if (file[0] == 'F') {
+        body.assign(file.begin() + 8, file.end());
+    } else {
+        return false;
+    }
+    if (body.empty())
+        return false;
+    size_t bits = body[0] >> 3;
+    size_t at = (5 + 4 * bits + 7) / 8;
+    if (at + 4 > body.size())
+        return false;
+    movie.frameRate = U16(body, at) / 256.0;
+    if (movie.frameRate <= 0)
+        movie.frameRate = 12.0;
+    at += 4;
+
+    std::vector<Action> pending;
+    while (at + 2 <= body.size()) {
+        uint16_t header = U16(body, at);
+        at += 2;
+        size_t code = header >> 6;
+        size_t size = header & 0x3F;
+        if (size == 0x3F) {
+            if (at + 4 > body.size())
+                break;
+            size = body[at] | (body[at + 1] << 8) | (body[at + 2] << 16) | (size_t(body[at + 3]) << 24);
+            at += 4;
+        }
+        if (at + size > body.size() || code == 0)
+            break;
+        if (code == 9 && size >= 3)
+            movie.background = (body[at] << 16) | (body[at + 1] << 8) | body[at + 2];
+        else if (code == 12) {
+            auto actions = ParseActions(body, at, at + size);
+            pending.insert(pending.end(), actions.begin(), actions.end());
+        } else if (code == 1) {
+            movie.frames.push_back(std::move(pending));
+            pending.clear();
+        }
+        at += size;
+    }
+    if (movie.frames.empty())
+        movie.frames.emplace_back();
+    return true;
+}
+
+class CTestControl : public QvControl {
+public:
+    CTestControl();
+    ~CTestControl();
+
+    int32_t Invoke(int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count, QvVariant* result,
+        QvExcepInfo* excep);
+    GtkWidget* Widget();
+    void SetSink(QvEventSink sink, void* context)
+    {
+        m_sink = sink;
+        m_sinkContext = context;
+    }
+
+private:
+    void Load(const std::string& url);
+    void StartClock();
+    void StopClock();
+    static gboolean OnTick(gpointer self);
+    void RunFrame();
+
+    GtkWidget* m_widget { nullptr };
+    Movie m_movie {};
+    bool m_loaded { false };
+    bool m_playing { false };
+    bool m_started { false };
+    int m_frame { 0 };
+    uint32_t m_background { 0xFFFFFF };
+    guint m_clock { 0 };
+    QvEventSink m_sink { nullptr };
+    void* m_sinkContext { nullptr };
+};
+
+const QvControlVtbl s_vtbl {
+    QV_CONTROL_ABI_VERSION,
+    [](QvControl* self) { delete static_cast<CTestControl*>(self); },
+    [](QvControl*, int32_t* version) -> int32_t {
+        *version = 8 << 16;
+        return 0;
+    },
+    [](QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count,
+        QvVariant* result, QvExcepInfo* excep) {
+        return static_cast<CTestControl*>(self)->Invoke(dispid, kind, args, count, result, excep);
+    },
+    [](QvControl* self) -> void* { return static_cast<CTestControl*>(self)->Widget(); },
+    [](QvControl* self, QvEventSink sink, void* context) {
+        static_cast<CTestControl*>(self)->SetSink(sink, context);
+    },
+};
+
+CTestControl::CTestControl()
+    : QvControl { &s_vtbl }
+{
+}
+
+CTestControl::~CTestControl()
+{
+    StopClock();
+    if (m_widget) {
+        gtk_widget_destroy(m_widget);
+        g_object_unref(m_widget);
+    }
+}
+
+GtkWidget* CTestControl::Widget()
+{
+    if (!m_widget) {
+        m_widget = gtk_drawing_area_new();
+        g_object_ref_sink(m_widget);
+        gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_KEY_PRESS_MASK);
+        g_signal_connect(m_widget, "draw",
+            G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer data) -> gboolean {
+                uint32_t colour = static_cast<CTestControl*>(data)->m_background;
+                cairo_set_source_rgb(
+                    cr, (colour >> 16 & 0xFF) / 255.0, (colour >> 8 & 0xFF) / 255.0, (colour & 0xFF) / 255.0);
+                cairo_paint(cr);
+                return TRUE;
+            }),
+            this);
+    }
+    return m_widget;
+}
+
+int32_t CTestControl::Invoke(int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count,
+    QvVariant* result, QvExcepInfo* excep)
+{
+    auto fail = [&](int32_t code, const char* text) {
+        if (excep) {
+            excep->scode = code;
+            std::snprintf(excep->description, sizeof excep->description, "%s", text);
+        }
+        return code;
+    };
+    switch (dispid) {
+    case 0x6B: // FrameNum
+        if (kind != QV_DISPATCH_PROPERTYGET || !result)
+            return fail(int32_t(0x80020005), "FrameNum is read only");
+        result->vt = QV_VT_I4;
+        result->lVal = m_frame;
+        return 0;
+    case 0x70: // Play
+        m_playing = true;
+        return 0;
+    case 0x71: // Stop
+        m_playing = false;
+        return 0;
+    case 0x78: // ScaleMode
+        return 0;
+    case 0x7B: // BackgroundColor
+        if (count != 1 || args[0].vt != QV_VT_I4)
+            return fail(int32_t(0x80020005), "BackgroundColor takes a number");
+        m_background = uint32_t(args[0].lVal) & 0xFFFFFF;
+        if (m_widget)
+            gtk_widget_queue_draw(m_widget);
+        return 0;
+    case 0x8E: // LoadMovie
+        if (count != 2 || args[1].vt != QV_VT_BSTR)
+            return fail(int32_t(0x80020005), "LoadMovie takes a layer and a path");
+        Load(args[1].strVal);
+        return 0;
+    default:
+        return fail(int32_t(0x80020003), "no such member");
+    }
+}
+
+void CTestControl::Load(const std::string& url)
+{
+    std::string path = url;
+    for (char& c : path) {
+        if (c == '\\')
+            c = '/';
+    }
+    StopClock();
+    m_movie = {};
+    m_frame = 0;
+    m_started = false;
+    m_loaded = ReadMovie(path, m_movie);
+    if (!m_loaded)
+        return;
+    m_background = m_movie.background;
+    m_playing = true;
+    if (m_widget)
+        gtk_widget_queue_draw(m_widget);
+    StartClock();
+}
+
+void CTestControl::StartClock()
+{
+    guint interval = guint(1000.0 / m_movie.frameRate);
+    m_clock = g_timeout_add(interval > 0 ? interval : 1, &CTestControl::OnTick, this);
+}
+
+void CTestControl::StopClock()
+{
+    if (m_clock)
+        g_source_remove(m_clock);
+    m_clock = 0;
+}
+
+gboolean CTestControl::OnTick(gpointer data)
+{
+    auto* self = static_cast<CTestControl*>(data);
+    // The first tick shows frame 0; later ones move on while playing.
+    if (!self->m_started) {
+        self->m_started = true;
+    } else if (self->m_playing) {
+        self->m_frame = (self->m_frame + 1) % int(self->m_movie.frames.size());
+    } else {
+        return G_SOURCE_CONTINUE;
+    }
+    guint clock = self->m_clock;
+    self->RunFrame();
+    // An event handler may have loaded another movie or released us.
+    return clock == self->m_clock ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+}
+
+void CTestControl::RunFrame()
+{
+    std::vector<Action> actions = m_movie.frames[size_t(m_frame)];
+    guint clock = m_clock;
+    for (const Action& action : actions) {
+        switch (action.code) {
+        case 0x06:
+            m_playing = true;
+            break;
+        case 0x07:
+            m_playing = false;
+            break;
+        case 0x81:
+            if (action.frame < int(m_movie.frames.size()))
+                m_frame = action.frame;
+            break;
+        case 0x83:
+            if (action.url.rfind("FSCommand:", 0) == 0 && m_sink) {
+                std::string command = action.url.substr(10);
+                QvVariant values[2]
+                    = { { QV_VT_BSTR, 0, command.c_str() }, { QV_VT_BSTR, 0, action.target.c_str() } };
+                m_sink(m_sinkContext, FSCommandEvent, values, 2);
+                if (clock != m_clock)
+                    return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) int32_t DllGetClassObject(
+    const char* clsid, uint32_t abiVersion, QvControl** control)
+{
+    if (!control)
+        return int32_t(0x80004002);
+    *control = nullptr;
+    if (!clsid || std::strcmp(clsid, FlashClassId) != 0)
+        return int32_t(0x80040111);
+    if (abiVersion != QV_CONTROL_ABI_VERSION)
+        return int32_t(0x80004002);
+    *control = new CTestControl;
+    return 0;
+}
