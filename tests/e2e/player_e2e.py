@@ -266,6 +266,14 @@ class PlayerTest(unittest.TestCase):
         self.x("xdotool", "key", "Escape")
         self.assertEqual(self.ended(), 0)
 
+    def test_without_display_says_so_and_ends(self):
+        env = dict(self.env)
+        env.pop("DISPLAY")
+        result = subprocess.run([self.package(["loop.swf"])], env=env, capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 3)
+        self.assertIn("no display", result.stderr)
+        self.assertEqual(os.listdir(self.workspace()), [])
+
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
