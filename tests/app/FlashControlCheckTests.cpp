@@ -1,0 +1,147 @@
+// The control check at start-up: which versions are spared, and what is
+// written and registered otherwise.
+
+#include "app/FlashControlCheck.h"
+#include "platform/Com.h"
+#include "platform/ResourceTable.h"
+#include "platform/Shell.h"
+#include "support/Command.h"
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+int32_t s_reportedVersion = 0;
+
+struct CFakeControl : QvControl {
+    static void Release(QvControl* self) { delete static_cast<CFakeControl*>(self); }
+    static int32_t FlashVersion(QvControl*, int32_t* version)
+    {
+        *version = s_reportedVersion;
+        return 0;
+    }
+};
+
+const QvControlVtbl s_fakeVtbl = { QV_CONTROL_ABI_VERSION, &CFakeControl::Release, &CFakeControl::FlashVersion,
+    nullptr, nullptr, nullptr };
+
+int32_t MakeFake(const char*, uint32_t, QvControl** control)
+{
+    auto* fake = new CFakeControl();
+    fake->vtbl = &s_fakeVtbl;
+    *control = fake;
+    return 0;
+}
+
+CLSID FlashClass() { return *CLSIDFromString(FlashControlClassId); }
+
+class FlashControlCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* saved = std::getenv("XDG_DATA_HOME");
+        m_savedDataHome = saved ? saved : "";
+        setenv("XDG_DATA_HOME", m_data.path().c_str(), 1);
+    }
+    void TearDown() override
+    {
+        WaitForPendingRegistrations();
+        RegisterInProcessClass(FlashClass(), nullptr);
+        if (m_savedDataHome.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", m_savedDataHome.c_str(), 1);
+    }
+
+    // A stand-in executable that carries `control` as "OCX"/1091 (or nothing).
+    CModule& Executable(const std::vector<unsigned char>* control)
+    {
+        std::vector<unsigned char> image(16, 0x7F);
+        std::vector<ResourceEntry> entries;
+        if (control) {
+            entries.push_back({ std::string("OCX"), 1091, 0, image.size(), control->size() });
+            image.insert(image.end(), control->begin(), control->end());
+        }
+        auto table = SerializeResourceTable(entries, image.size());
+        image.insert(image.end(), table.begin(), table.end());
+        WriteFileBytes(m_bin / "player", image);
+        EXPECT_TRUE(m_module.Open((m_bin / "player").c_str()));
+        return m_module;
+    }
+
+    fs::path Installed() const { return m_data.path() / "quorvel" / "system" / "flash8.ocx"; }
+
+    std::string m_savedDataHome {};
+    ScratchFolder m_data {};
+    ScratchFolder m_bin {};
+    CModule m_module {};
+};
+
+TEST_F(FlashControlCheckTest, MajorVersionEightIsLeftAloneWhateverTheMinor)
+{
+    RegisterInProcessClass(FlashClass(), MakeFake);
+    std::vector<unsigned char> control = { 'o', 'c', 'x' };
+    for (int32_t version : { 8 << 16, (8 << 16) | 0xFFFF }) {
+        s_reportedVersion = version;
+        EnsureFlashControl(&Executable(&control));
+        EXPECT_FALSE(fs::exists(Installed())) << std::hex << version;
+    }
+}
+
+TEST_F(FlashControlCheckTest, OlderAndNewerControlsAreReplacedAndRegistered)
+{
+    // The carried control is a real module, so that its registration can be seen.
+    auto module = ReadFileBytes(QUORVEL_BINARY_DIR "/tests/quorvel_version9_control.so");
+    ASSERT_FALSE(module.empty());
+    RegisterInProcessClass(FlashClass(), MakeFake);
+    for (int32_t version : { 7 << 16, 9 << 16, 0x7FFF << 16 }) {
+        fs::remove(Installed());
+        RegisterClassModule(FlashClass(), "");
+        s_reportedVersion = version;
+        EnsureFlashControl(&Executable(&module));
+        ASSERT_TRUE(fs::exists(Installed())) << std::hex << version;
+        EXPECT_EQ(ReadFileBytes(Installed().string()), module);
+        WaitForPendingRegistrations();
+        EXPECT_EQ(LookupClassModule(FlashClass()), Installed().string());
+    }
+}
+
+TEST_F(FlashControlCheckTest, NoControlAtAllCountsAsAnotherVersion)
+{
+    std::vector<unsigned char> control(1000, 0x42);
+    EnsureFlashControl(&Executable(&control));
+    EXPECT_EQ(ReadFileBytes(Installed().string()), control);
+    // An older file of that name is replaced as a whole.
+    std::vector<unsigned char> shorter = { 1, 2, 3 };
+    EnsureFlashControl(&Executable(&shorter));
+    EXPECT_EQ(ReadFileBytes(Installed().string()), shorter);
+}
+
+TEST_F(FlashControlCheckTest, WithoutACarriedControlNothingHappens)
+{
+    RegisterInProcessClass(FlashClass(), MakeFake);
+    s_reportedVersion = 7 << 16;
+    EnsureFlashControl(&Executable(nullptr));
+    EXPECT_FALSE(fs::exists(Installed()));
+    EXPECT_EQ(LookupClassModule(FlashClass()), "");
+}
+
+TEST(SystemTools, OnlyTheRegistrationToolIsKnown)
+{
+    EXPECT_EQ(ShellExecute(nullptr, "run", "notepad", "x", nullptr, 0), 2);
+    EXPECT_EQ(ShellExecute(nullptr, "run", "regsvr32", " /s", nullptr, 0), 2);
+    // A module that is no module: the child reports its failure, nobody waits.
+    ScratchFolder scratch;
+    WriteFileBytes(scratch / "not a module.ocx", { 1, 2, 3 });
+    EXPECT_GT(ShellExecute(nullptr, "run", "regsvr32", (scratch / "not a module.ocx" + " /s").c_str(), nullptr, 0), 32);
+    WaitForPendingRegistrations();
+}
+
+} // namespace
