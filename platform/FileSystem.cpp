@@ -211,15 +211,15 @@ int _utime(LPCSTR path, const _utimbuf* times)
         errno = ENOENT;
         return -1;
     }
-    struct timespec spec[2] {};
+    struct timespec stamps[2] {};
     if (times) {
-        spec[0].tv_sec = times->actime;
-        spec[1].tv_sec = times->modtime;
+        stamps[0].tv_sec = times->actime;
+        stamps[1].tv_sec = times->modtime;
     } else {
-        spec[0].tv_nsec = spec[1].tv_nsec = UTIME_NOW;
+        stamps[0].tv_nsec = stamps[1].tv_nsec = UTIME_NOW;
     }
     // The time of a link is its own: never reach through it.
-    return ::utimensat(AT_FDCWD, host->c_str(), spec, AT_SYMLINK_NOFOLLOW);
+    return ::utimensat(AT_FDCWD, host->c_str(), stamps, AT_SYMLINK_NOFOLLOW);
 }
 
 } // namespace platform
