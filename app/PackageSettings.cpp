@@ -8,7 +8,8 @@ using namespace platform;
 CString ReadIniString(CString section, CString key, CString defaultValue, CString path)
 {
     char buffer[300] = {};
-    GetPrivateProfileString(section.c_str(), key.c_str(), defaultValue.c_str(), buffer, sizeof buffer, path.c_str());
+    GetPrivateProfileString(
+        section.c_str(), key.c_str(), defaultValue.c_str(), buffer, sizeof buffer, path.c_str());
     return CString(buffer);
 }
 

@@ -26,8 +26,8 @@ constexpr unsigned ExtractionBufferSize = 65536;
 CString SystemText(DWORD code)
 {
     char* text = nullptr;
-    FormatMessage(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
-        code, MakeLangId(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    FormatMessage(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, MakeLangId(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
     CString result = text ? text : "";
     LocalFree(text);
     return result;
@@ -45,7 +45,10 @@ void CPlayerApp::SetControlInstaller(IControlInstaller* installer)
     m_pInstaller = installer ? installer : &m_nullInstaller;
 }
 
-void CPlayerApp::SetPlayerRunner(IPlayerRunner* runner) { m_pRunner = runner ? runner : &m_nullRunner; }
+void CPlayerApp::SetPlayerRunner(IPlayerRunner* runner)
+{
+    m_pRunner = runner ? runner : &m_nullRunner;
+}
 
 void CPlayerApp::ReportFailure(const CString& text)
 {

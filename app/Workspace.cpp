@@ -61,7 +61,8 @@ BOOL WriteResourceToFile(int id, LPCSTR type, LPCSTR path, HMODULE module)
         return FALSE;
 
     CString temporary = CString(path) + ".new";
-    HANDLE file = CreateFile(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, INVALID_HANDLE_VALUE);
+    HANDLE file
+        = CreateFile(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, INVALID_HANDLE_VALUE);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     DWORD written = 0;

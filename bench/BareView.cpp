@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
 
-    CRuffleView view([](const std::string&, const std::string&) { });
+    CRuffleView view([](const std::string&, const std::string&) {});
     gtk_container_add(GTK_CONTAINER(window), view.Widget());
     gtk_widget_show_all(window);
     view.LoadMovie(0, argv[1]);

@@ -30,8 +30,14 @@ int32_t Fail(QvExcepInfo* excep, int32_t code, const char* text)
     return code;
 }
 
-bool IsInteger(const QvVariant& v) { return v.vt == QV_VT_I4; }
-bool IsString(const QvVariant& v) { return v.vt == QV_VT_BSTR && v.strVal; }
+bool IsInteger(const QvVariant& v)
+{
+    return v.vt == QV_VT_I4;
+}
+bool IsString(const QvVariant& v)
+{
+    return v.vt == QV_VT_BSTR && v.strVal;
+}
 
 } // namespace
 
@@ -50,11 +56,20 @@ CFlashControl::CFlashControl()
     ++s_liveObjects;
 }
 
-CFlashControl::~CFlashControl() { --s_liveObjects; }
+CFlashControl::~CFlashControl()
+{
+    --s_liveObjects;
+}
 
-int CFlashControl::LiveObjects() { return s_liveObjects; }
+int CFlashControl::LiveObjects()
+{
+    return s_liveObjects;
+}
 
-void CFlashControl::Release(QvControl* self) { delete static_cast<CFlashControl*>(self); }
+void CFlashControl::Release(QvControl* self)
+{
+    delete static_cast<CFlashControl*>(self);
+}
 
 int32_t CFlashControl::FlashVersion(QvControl*, int32_t* version)
 {
@@ -76,7 +91,10 @@ CRuffleView& CFlashControl::View()
     return *m_pView;
 }
 
-void* CFlashControl::GetWidget(QvControl* self) { return static_cast<CFlashControl*>(self)->View().Widget(); }
+void* CFlashControl::GetWidget(QvControl* self)
+{
+    return static_cast<CFlashControl*>(self)->View().Widget();
+}
 
 void CFlashControl::SetEventSink(QvControl* self, QvEventSink sink, void* context)
 {

@@ -24,8 +24,8 @@ private:
 
     static void Release(QvControl* self);
     static int32_t FlashVersion(QvControl* self, int32_t* version);
-    static int32_t Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t argCount,
-        QvVariant* result, QvExcepInfo* excep);
+    static int32_t Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args,
+        uint32_t argCount, QvVariant* result, QvExcepInfo* excep);
     static void* GetWidget(QvControl* self);
     static void SetEventSink(QvControl* self, QvEventSink sink, void* context);
 

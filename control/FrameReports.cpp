@@ -16,7 +16,10 @@ constexpr DWORD FileAttributeActionScript3 = 0x08;
 constexpr BYTE ActionGetUrl = 0x83;
 constexpr BYTE ActionEnd = 0x00;
 
-DWORD ReadDword(const BYTE* p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
+DWORD ReadDword(const BYTE* p)
+{
+    return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24;
+}
 
 void PutWord(std::vector<BYTE>& out, DWORD value)
 {
@@ -108,7 +111,8 @@ std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
         if (code == TagFileAttributes && length >= 1 && (in[position] & FileAttributeActionScript3))
             return std::nullopt;
         if (code == TagEnd) {
-            out.insert(out.end(), in.begin() + std::ptrdiff_t(tagStart), in.begin() + std::ptrdiff_t(position + length));
+            out.insert(out.end(), in.begin() + std::ptrdiff_t(tagStart),
+                in.begin() + std::ptrdiff_t(position + length));
             break;
         }
         // The report opens the frame: it runs before the frame's own actions.
@@ -116,7 +120,8 @@ std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
             PutFrameReport(out, frame);
             frameStarted = true;
         }
-        out.insert(out.end(), in.begin() + std::ptrdiff_t(tagStart), in.begin() + std::ptrdiff_t(position + length));
+        out.insert(
+            out.end(), in.begin() + std::ptrdiff_t(tagStart), in.begin() + std::ptrdiff_t(position + length));
         position += length;
         if (code == TagShowFrame) {
             ++frame;

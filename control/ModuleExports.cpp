@@ -65,5 +65,8 @@ __attribute__((visibility("default"))) int32_t DllUnregisterServer()
     return platform::RegisterClassModule(*clsid, "") ? 0 : SelfRegError;
 }
 
-__attribute__((visibility("default"))) int32_t DllCanUnloadNow() { return CFlashControl::LiveObjects() == 0 ? 0 : SFalse; }
+__attribute__((visibility("default"))) int32_t DllCanUnloadNow()
+{
+    return CFlashControl::LiveObjects() == 0 ? 0 : SFalse;
+}
 }

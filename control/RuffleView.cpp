@@ -41,11 +41,12 @@ std::string JsString(const std::string& text)
     return quoted + "\"";
 }
 
-void FinishWith(WebKitURISchemeRequest* request, const void* data, size_t length, const char* mimeType,
-    bool copy)
+void FinishWith(
+    WebKitURISchemeRequest* request, const void* data, size_t length, const char* mimeType, bool copy)
 {
-    GInputStream* stream = copy ? g_memory_input_stream_new_from_data(g_memdup2(data, length), gssize(length), g_free)
-                                : g_memory_input_stream_new_from_data(data, gssize(length), nullptr);
+    GInputStream* stream = copy
+        ? g_memory_input_stream_new_from_data(g_memdup2(data, length), gssize(length), g_free)
+        : g_memory_input_stream_new_from_data(data, gssize(length), nullptr);
     WebKitURISchemeResponse* response = webkit_uri_scheme_response_new(stream, gint64(length));
     webkit_uri_scheme_response_set_status(response, 200, "OK");
     webkit_uri_scheme_response_set_content_type(response, mimeType);
@@ -77,8 +78,9 @@ WebKitWebContext* SharedContext()
             context, Scheme,
             [](WebKitURISchemeRequest* request, gpointer) {
                 WebKitWebView* view = webkit_uri_scheme_request_get_web_view(request);
-                auto* self = view ? static_cast<CRuffleView*>(g_object_get_data(G_OBJECT(view), "quorvel-view"))
-                                  : nullptr;
+                auto* self = view
+                    ? static_cast<CRuffleView*>(g_object_get_data(G_OBJECT(view), "quorvel-view"))
+                    : nullptr;
                 CRuffleView::ServeRequestFor(self, request);
             },
             nullptr, nullptr);
@@ -96,19 +98,22 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     webkit_user_content_manager_register_script_message_handler(content, "quorvel");
     g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(OnScriptMessage), this);
 
-    m_pView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
-        "user-content-manager", content, nullptr));
+    m_pView = WEBKIT_WEB_VIEW(g_object_new(
+        WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(), "user-content-manager", content, nullptr));
     g_object_unref(content);
     g_object_ref_sink(m_pView);
     g_object_set_data(G_OBJECT(m_pView), "quorvel-view", this);
 
     WebKitSettings* settings = webkit_web_view_get_settings(m_pView);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
-    webkit_settings_set_enable_write_console_messages_to_stdout(settings, std::getenv("QUORVEL_CONTROL_DEBUG") != nullptr);
+    webkit_settings_set_enable_write_console_messages_to_stdout(
+        settings, std::getenv("QUORVEL_CONTROL_DEBUG") != nullptr);
     webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
     // The engine's own menu is off; the web view's must never show either.
-    g_signal_connect(m_pView, "context-menu", G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*,
-                                                              WebKitHitTestResult*, gpointer) { return TRUE; }),
+    g_signal_connect(m_pView, "context-menu",
+        G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer) {
+            return TRUE;
+        }),
         nullptr);
     GdkRGBA black { 0, 0, 0, 1 };
     webkit_web_view_set_background_color(m_pView, &black);
@@ -127,7 +132,10 @@ CRuffleView::~CRuffleView()
     }
 }
 
-GtkWidget* CRuffleView::Widget() const { return GTK_WIDGET(m_pView); }
+GtkWidget* CRuffleView::Widget() const
+{
+    return GTK_WIDGET(m_pView);
+}
 
 void CRuffleView::ServeRequestFor(CRuffleView* self, WebKitURISchemeRequest* request)
 {
@@ -138,11 +146,13 @@ void CRuffleView::ServeRequestFor(CRuffleView* self, WebKitURISchemeRequest* req
         return;
     }
     if (path.starts_with("/movie/") && self && !self->m_movie.empty()) {
-        FinishWith(request, self->m_movie.data(), self->m_movie.size(), "application/x-shockwave-flash", true);
+        FinishWith(
+            request, self->m_movie.data(), self->m_movie.size(), "application/x-shockwave-flash", true);
         return;
     }
     if (const EngineFile* file = FindEngineFile(path.substr(1))) {
-        FinishWith(request, file->bytes.data(), file->bytes.size(), std::string(file->mimeType).c_str(), false);
+        FinishWith(
+            request, file->bytes.data(), file->bytes.size(), std::string(file->mimeType).c_str(), false);
         return;
     }
     GError* error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "%s: no such file", path.c_str());
@@ -195,11 +205,14 @@ void CRuffleView::HandleMessage(const std::string& type, const std::string& firs
 
 void CRuffleView::Run(const std::string& script)
 {
-    webkit_web_view_evaluate_javascript(m_pView, script.c_str(), gssize(script.size()), nullptr, nullptr, nullptr,
-        nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(
+        m_pView, script.c_str(), gssize(script.size()), nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
-void CRuffleView::SetScaleMode(LONG mode) { m_nScaleMode = (mode >= 0 && mode <= 3) ? mode : 0; }
+void CRuffleView::SetScaleMode(LONG mode)
+{
+    m_nScaleMode = (mode >= 0 && mode <= 3) ? mode : 0;
+}
 
 void CRuffleView::SetBackgroundColor(LONG rgb)
 {
@@ -232,8 +245,8 @@ void CRuffleView::StartMovie()
     static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
     m_bMoviePending = false;
     std::string url = std::string(Scheme) + "://engine/movie/" + std::to_string(m_nMovieGeneration) + ".swf";
-    std::string options = "{scale:" + JsString(s_scales[m_nScaleMode]) + ",background:"
-        + (m_strBackground.empty() ? std::string("null") : JsString(m_strBackground)) + "}";
+    std::string options = "{scale:" + JsString(s_scales[m_nScaleMode])
+        + ",background:" + (m_strBackground.empty() ? std::string("null") : JsString(m_strBackground)) + "}";
     Run("window.quorvel.load(" + JsString(url) + "," + options + ")");
 }
 

@@ -168,7 +168,10 @@ namespace {
 thread_local CString t_lastCreateProblem;
 }
 
-CString DescribeLastCreateFailure() { return t_lastCreateProblem; }
+CString DescribeLastCreateFailure()
+{
+    return t_lastCreateProblem;
+}
 
 HRESULT CoCreateInstance(const CLSID& clsid, QvControl** control)
 {

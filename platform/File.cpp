@@ -30,7 +30,8 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error)
     auto fail = [&](DWORD code) {
         SetLastError(code);
         if (error)
-            *error = CFileException(CFileException::OsErrorToException(LONG(code)), LONG(code), m_strFileName);
+            *error
+                = CFileException(CFileException::OsErrorToException(LONG(code)), LONG(code), m_strFileName);
         return FALSE;
     };
 
@@ -65,7 +66,7 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error)
             return fail(ERROR_ACCESS_DENIED);
         return fail(ErrorFromErrno(saved, host->c_str()));
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         return fail(ERROR_ACCESS_DENIED);
@@ -117,7 +118,7 @@ DWORD CFile::Seek(LONG offset, int from)
 
 DWORD CFile::GetLength() const
 {
-    struct stat st {};
+    struct stat st { };
     if (::fstat(m_hFile, &st) != 0)
         ThrowLastErrno();
     return DWORD(st.st_size);
@@ -162,4 +163,7 @@ void CFile::Write(const void* buffer, UINT count)
     }
 }
 
-CString CFile::GetFilePath() const { return m_strFileName; }
+CString CFile::GetFilePath() const
+{
+    return m_strFileName;
+}

@@ -35,8 +35,9 @@ BOOL CFileFind::FindFile(LPCSTR pattern)
         CString name = entry->d_name;
         if (::fnmatch(mask.c_str(), name.c_str(), 0) != 0)
             continue;
-        struct stat st {};
-        bool directory = ::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        struct stat st { };
+        bool directory
+            = ::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         m_items.push_back({ name, directory });
     }
     ::closedir(folder);
@@ -62,7 +63,10 @@ void CFileFind::Close()
     m_pCurrent = nullptr;
 }
 
-CString CFileFind::GetFileName() const { return m_pCurrent ? m_pCurrent->name : CString(); }
+CString CFileFind::GetFileName() const
+{
+    return m_pCurrent ? m_pCurrent->name : CString();
+}
 
 CString CFileFind::GetFilePath() const
 {
@@ -71,6 +75,12 @@ CString CFileFind::GetFilePath() const
     return m_strRoot.empty() ? m_pCurrent->name : m_strRoot + "\\" + m_pCurrent->name;
 }
 
-BOOL CFileFind::IsDots() const { return m_pCurrent && (m_pCurrent->name == "." || m_pCurrent->name == ".."); }
+BOOL CFileFind::IsDots() const
+{
+    return m_pCurrent && (m_pCurrent->name == "." || m_pCurrent->name == "..");
+}
 
-BOOL CFileFind::IsDirectory() const { return m_pCurrent && m_pCurrent->directory; }
+BOOL CFileFind::IsDirectory() const
+{
+    return m_pCurrent && m_pCurrent->directory;
+}

@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,8 +19,7 @@ namespace {
 
 // Runs `call` on the kernel form of `path`; a failure sets the last error
 // from errno. A path with a drive fails with "path not found".
-template<typename Call>
-BOOL WithHostPath(LPCSTR path, Call call)
+template<typename Call> BOOL WithHostPath(LPCSTR path, Call call)
 {
     auto host = ToHostPath(path);
     if (!host)
@@ -44,7 +43,7 @@ DWORD CopyOut(const std::string& text, DWORD size, LPSTR buffer)
 // writable by nobody else.
 bool IsPrivateFolder(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::lstat(path.c_str(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 022) == 0;
@@ -136,7 +135,7 @@ BOOL SetFileAttributes(LPCSTR path, DWORD attributes)
     auto host = ToHostPath(path);
     if (!host)
         return FALSE;
-    struct stat st {};
+    struct stat st { };
     if (::lstat(host->c_str(), &st) != 0) {
         SetLastErrorFromErrno(errno, host->c_str());
         return FALSE;
@@ -168,7 +167,7 @@ DWORD GetFileAttributes(LPCSTR path)
     auto host = ToHostPath(path);
     if (!host)
         return INVALID_FILE_ATTRIBUTES;
-    struct stat st {};
+    struct stat st { };
     if (::lstat(host->c_str(), &st) != 0) {
         SetLastErrorFromErrno(errno, host->c_str());
         return INVALID_FILE_ATTRIBUTES;

@@ -8,7 +8,10 @@ constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x0100;
 constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x0200;
 constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
 
-constexpr DWORD MakeLangId(DWORD primary, DWORD sub) { return (sub << 10) | primary; }
+constexpr DWORD MakeLangId(DWORD primary, DWORD sub)
+{
+    return (sub << 10) | primary;
+}
 constexpr DWORD LANG_NEUTRAL = 0x00;
 constexpr DWORD SUBLANG_DEFAULT = 0x01;
 

@@ -26,14 +26,20 @@ bool ParentFolderExists(const char* path)
     if (slash == std::string::npos)
         return true; // relative to the current folder, which exists
     std::string parent = slash == 0 ? "/" : p.substr(0, slash);
-    struct stat st {};
+    struct stat st { };
     return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 } // namespace
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError()
+{
+    return t_lastError;
+}
 
-void SetLastError(DWORD code) { t_lastError = code; }
+void SetLastError(DWORD code)
+{
+    t_lastError = code;
+}
 
 DWORD ErrorFromErrno(int error, const char* path)
 {

@@ -12,7 +12,10 @@
 
 using namespace platform;
 
-CMappedFile::~CMappedFile() { Close(); }
+CMappedFile::~CMappedFile()
+{
+    Close();
+}
 
 bool CMappedFile::Open(LPCSTR path)
 {
@@ -25,7 +28,7 @@ bool CMappedFile::Open(LPCSTR path)
         SetLastErrorFromErrno(errno, host->c_str());
         return false;
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0) {
         SetLastErrorFromErrno(errno);
         ::close(fd);

@@ -2,7 +2,10 @@
 
 namespace platform {
 
-static unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+static unsigned char FoldAscii(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 int _mbscmp(const char* a, const char* b)
 {
@@ -21,7 +24,10 @@ int _mbsicmp(const char* a, const char* b)
     return x == y ? 0 : (x < y ? -1 : 1);
 }
 
-int _mbsicoll(const char* a, const char* b) { return _mbsicmp(a, b); }
+int _mbsicoll(const char* a, const char* b)
+{
+    return _mbsicmp(a, b);
+}
 
 void MakeUpper(CString& text)
 {

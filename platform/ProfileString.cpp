@@ -52,7 +52,8 @@ std::optional<std::string> FindValue(const std::string& text, const char* sectio
         line = Trim(line);
         if (line.starts_with('[')) {
             size_t close = line.find(']');
-            std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+            std::string_view name
+                = Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
             inSection = SameName(name, section);
             continue;
         }

@@ -49,7 +49,8 @@ constexpr std::size_t ResourceEntryFixedSize = 30;
 std::optional<std::vector<ResourceEntry>> ParseResourceTable(std::span<const BYTE> image);
 
 // The table and trailer for `entries`, to be written at `tableOffset`.
-std::vector<BYTE> SerializeResourceTable(const std::vector<ResourceEntry>& entries, std::uint64_t tableOffset);
+std::vector<BYTE> SerializeResourceTable(
+    const std::vector<ResourceEntry>& entries, std::uint64_t tableOffset);
 
 // Where the executable proper ends: the first byte of the appended data, or
 // the image size when nothing is appended.

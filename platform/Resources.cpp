@@ -70,7 +70,8 @@ void CModule::SetBuiltIn(std::vector<BuiltInResource> resources)
     }
 }
 
-const ResourceBlock* CModule::Find(const ResourceName& name, const ResourceName& type, std::optional<WORD> language)
+const ResourceBlock* CModule::Find(
+    const ResourceName& name, const ResourceName& type, std::optional<WORD> language)
 {
     bool typeSeen = false;
     for (auto& [entry, block] : m_appended) {
@@ -84,7 +85,8 @@ const ResourceBlock* CModule::Find(const ResourceName& name, const ResourceName&
         if (!SameName(builtIn.resource.type.value, type.value))
             continue;
         typeSeen = true;
-        if (SameName(builtIn.resource.id, name.value) && (!language || builtIn.resource.language == *language))
+        if (SameName(builtIn.resource.id, name.value)
+            && (!language || builtIn.resource.language == *language))
             return &builtIn.block;
     }
     if (!m_hasTable && BuiltIns().empty())
@@ -94,7 +96,10 @@ const ResourceBlock* CModule::Find(const ResourceName& name, const ResourceName&
     return nullptr;
 }
 
-HMODULE GetModuleHandle(LPCSTR name) { return name ? nullptr : &CModule::Current(); }
+HMODULE GetModuleHandle(LPCSTR name)
+{
+    return name ? nullptr : &CModule::Current();
+}
 
 HRSRC FindResource(HMODULE module, ResourceName name, ResourceName type)
 {
@@ -106,10 +111,19 @@ HRSRC FindResourceEx(HMODULE module, ResourceName type, ResourceName name, WORD 
     return (module ? module : &CModule::Current())->Find(name, type, language);
 }
 
-HGLOBAL LoadResource(HMODULE, HRSRC resource) { return resource; }
+HGLOBAL LoadResource(HMODULE, HRSRC resource)
+{
+    return resource;
+}
 
-const void* LockResource(HGLOBAL loaded) { return loaded ? loaded->data : nullptr; }
+const void* LockResource(HGLOBAL loaded)
+{
+    return loaded ? loaded->data : nullptr;
+}
 
-DWORD SizeofResource(HMODULE, HRSRC resource) { return resource ? resource->size : 0; }
+DWORD SizeofResource(HMODULE, HRSRC resource)
+{
+    return resource ? resource->size : 0;
+}
 
 } // namespace platform

@@ -32,7 +32,10 @@ struct ResourceName {
     std::variant<DWORD, std::string> value;
 };
 
-inline ResourceName MAKEINTRESOURCE(DWORD id) { return ResourceName(id); }
+inline ResourceName MAKEINTRESOURCE(DWORD id)
+{
+    return ResourceName(id);
+}
 
 constexpr DWORD RT_ICON = 3;
 constexpr DWORD RT_MENU = 4;
@@ -71,7 +74,8 @@ public:
 
     // Nothing (and last error 1812, 1813 or 1814) when not found. With a
     // language, only that language matches; without one, the first found.
-    const ResourceBlock* Find(const ResourceName& name, const ResourceName& type, std::optional<WORD> language = {});
+    const ResourceBlock* Find(
+        const ResourceName& name, const ResourceName& type, std::optional<WORD> language = {});
 
     // The whole mapped file.
     std::span<const BYTE> Image() const { return { m_file.data(), m_file.size() }; }

@@ -49,7 +49,7 @@ bool MakeFolders(const std::string& path)
         if (slash == std::string::npos)
             break;
     }
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -61,7 +61,8 @@ bool MakeFolders(const std::string& path)
     std::string module = ToHostPath(path.c_str()).value_or(path);
     if (void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         using EntryPoint = std::int32_t (*)();
-        auto entry = reinterpret_cast<EntryPoint>(::dlsym(handle, unregister ? "DllUnregisterServer" : "DllRegisterServer"));
+        auto entry = reinterpret_cast<EntryPoint>(
+            ::dlsym(handle, unregister ? "DllUnregisterServer" : "DllRegisterServer"));
         if (entry && entry() >= 0)
             status = 0;
         else if (!silent)

@@ -17,7 +17,8 @@ UINT GetSystemDirectory(LPSTR buffer, UINT size);
 // module and calls its DllRegisterServer (DllUnregisterServer with /u); the
 // caller does not wait. The result is greater than 32 on success, and 2
 // (file not found) for any other program; 31 when no child could be made.
-std::intptr_t ShellExecute(void* owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, int show);
+std::intptr_t ShellExecute(
+    void* owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, int show);
 
 // Waits (a few seconds at most) until every registration this process
 // started has ended, so that a control it is about to create is known.

@@ -17,10 +17,10 @@ using LPSTR = char*;
 using LPCSTR = const char*;
 
 #ifndef TRUE
-#    define TRUE 1
+#define TRUE 1
 #endif
 #ifndef FALSE
-#    define FALSE 0
+#define FALSE 0
 #endif
 
 using CString = std::string;

@@ -16,9 +16,14 @@ CWinApp::~CWinApp()
         s_app = nullptr;
 }
 
-CWinApp* AfxGetApp() { return s_app; }
+CWinApp* AfxGetApp()
+{
+    return s_app;
+}
 
-void AfxEnableControlContainer() { }
+void AfxEnableControlContainer()
+{
+}
 
 int AfxWinMain()
 {

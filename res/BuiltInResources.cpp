@@ -47,7 +47,10 @@ constexpr std::string_view s_menuChinese = "POPUP Right Menu\n"
                                            "SEPARATOR\n"
                                            "ITEM 0x8004 - \u9000\u51FA\n";
 
-std::span<const BYTE> Bytes(std::string_view text) { return { reinterpret_cast<const BYTE*>(text.data()), text.size() }; }
+std::span<const BYTE> Bytes(std::string_view text)
+{
+    return { reinterpret_cast<const BYTE*>(text.data()), text.size() };
+}
 
 } // namespace
 
@@ -63,4 +66,7 @@ std::vector<platform::BuiltInResource> BuiltInResources()
     };
 }
 
-void RegisterBuiltInResources() { platform::CModule::SetBuiltIn(BuiltInResources()); }
+void RegisterBuiltInResources()
+{
+    platform::CModule::SetBuiltIn(BuiltInResources());
+}

@@ -35,7 +35,8 @@ Rgba Shade(int x, int y)
     if (inside == 0)
         return { 0, 0, 0, 0 };
     auto mix = [&](BYTE a, BYTE b) { return BYTE((a * (16 - ring) + b * ring) / 16); };
-    return { mix(night.r, orange.r), mix(night.g, orange.g), mix(night.b, orange.b), BYTE(inside * 255 / 16) };
+    return { mix(night.r, orange.r), mix(night.g, orange.g), mix(night.b, orange.b),
+        BYTE(inside * 255 / 16) };
 }
 
 void PutBig(std::vector<BYTE>& out, DWORD value)

@@ -2,7 +2,10 @@
 
 #include <cstring>
 
-CZipBytes::CZipBytes(const CZipBytes& other) { *this = other; }
+CZipBytes::CZipBytes(const CZipBytes& other)
+{
+    *this = other;
+}
 
 CZipBytes& CZipBytes::operator=(const CZipBytes& other)
 {

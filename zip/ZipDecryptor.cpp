@@ -11,7 +11,10 @@ const z_crc_t* CrcTable()
 }
 
 // One step of the CRC-32 with zlib's table (reflected polynomial 0xEDB88320).
-inline DWORD CrcStep(const z_crc_t* table, DWORD crc, BYTE b) { return (crc >> 8) ^ DWORD(table[(crc ^ b) & 0xFF]); }
+inline DWORD CrcStep(const z_crc_t* table, DWORD crc, BYTE b)
+{
+    return (crc >> 8) ^ DWORD(table[(crc ^ b) & 0xFF]);
+}
 
 // The key schedule on keys held by the caller: every byte of a buffer goes
 // through here, so the keys stay in registers for the whole buffer.
@@ -52,7 +55,10 @@ void CZipDecryptor::UpdateKeys(BYTE plain)
     key2 = keys.key2;
 }
 
-BYTE CZipDecryptor::DecryptByte() const { return Keys { key0, key1, key2 }.Mask(); }
+BYTE CZipDecryptor::DecryptByte() const
+{
+    return Keys { key0, key1, key2 }.Mask();
+}
 
 void CZipDecryptor::DecodeByte(BYTE& byte)
 {

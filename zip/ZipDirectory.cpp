@@ -36,7 +36,10 @@ void CZipDirectory::Clear(bool everything)
     }
 }
 
-void CZipDirectory::ThrowError(int cause) const { source.ThrowError(cause); }
+void CZipDirectory::ThrowError(int cause) const
+{
+    source.ThrowError(cause);
+}
 
 // The end record sits within the last 65,557 bytes (22 of its own, and a
 // comment of up to 65,535). Read that tail backwards in 32 KB chunks that
@@ -131,8 +134,8 @@ void CZipDirectory::SortHeaders()
     auto key = [](const std::unique_ptr<CZipEntryHeader>& h) {
         return std::pair<WORD, DWORD>(h->diskStart, h->localHeaderOffset);
     };
-    std::stable_sort(headers.begin(), headers.end(),
-        [&](const auto& a, const auto& b) { return key(a) < key(b); });
+    std::stable_sort(
+        headers.begin(), headers.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
     for (size_t i = 1; i < headers.size(); ++i) {
         if (key(headers[i - 1]) == key(headers[i]))
             ThrowZipError(ZipErrorCause::Damaged);

@@ -79,9 +79,15 @@ CString CZipEntryHeader::GetFileName() const
     return CString(reinterpret_cast<const char*>(name.data()), name.size());
 }
 
-bool CZipEntryHeader::IsEncrypted() const { return flags & FlagEncrypted; }
+bool CZipEntryHeader::IsEncrypted() const
+{
+    return flags & FlagEncrypted;
+}
 
-bool CZipEntryHeader::HasDataDescriptor() const { return flags & FlagDataDescriptor; }
+bool CZipEntryHeader::HasDataDescriptor() const
+{
+    return flags & FlagDataDescriptor;
+}
 
 DWORD CZipEntryHeader::GetSystemAttributes() const
 {
@@ -96,7 +102,10 @@ DWORD CZipEntryHeader::GetSystemAttributes() const
     return folderName ? DefaultFolderAttributes : DefaultFileAttributes;
 }
 
-bool CZipEntryHeader::IsDirectory() const { return GetSystemAttributes() & 0x10; }
+bool CZipEntryHeader::IsDirectory() const
+{
+    return GetSystemAttributes() & 0x10;
+}
 
 std::time_t CZipEntryHeader::GetModificationTime() const
 {

@@ -198,7 +198,8 @@ int CZipReader::CloseEntry(const char* path, bool afterException)
         if (entry.method == MethodDeflated)
             inflateEnd(&inflater.stream);
         if (path) {
-            if (!ZipFileSystem::ApplyModTime(path, ZipFileSystem::DosTimeToCalendar(entry.modTime, entry.modDate)))
+            if (!ZipFileSystem::ApplyModTime(
+                    path, ZipFileSystem::DosTimeToCalendar(entry.modTime, entry.modDate)))
                 result = -2;
             else if (!ZipFileSystem::ApplyAttributes(path, entry.GetSystemAttributes()))
                 result = -2;

@@ -56,7 +56,8 @@ constexpr CauseText s_causeTexts[] = {
     { ZipErrorCause::InternalError, "Internal error" },
     { ZipErrorCause::PlatformUnsupported, "Cannot create the file for the specified platform" },
     { ZipErrorCause::NoCentralDirectory,
-        "The central directory was not found in the archive (or you were trying to open not the last disk of a "
+        "The central directory was not found in the archive (or you were trying to open not the last disk of "
+        "a "
         "multi-disk archive)" },
     { ZipErrorCause::ZlibStreamEnd, "Zlib Library error (end of stream)" },
     { ZipErrorCause::ZlibStream, "Zlib library error (stream error)" },
@@ -104,7 +105,10 @@ BOOL CZipException::GetErrorMessage(char* buffer, UINT maxChars, UINT*) const
     return TRUE;
 }
 
-void ThrowZipError(int cause, const char* path) { throw CZipException(cause, path); }
+void ThrowZipError(int cause, const char* path)
+{
+    throw CZipException(cause, path);
+}
 
 int CauseFromZlib(int zlibResult)
 {
@@ -161,8 +165,9 @@ CString DescribeSystemError()
         return DescribeCause(known ? error : ZipErrorCause::Generic, true);
     }
     char* text = nullptr;
-    DWORD length = FormatMessage(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, MakeLangId(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    DWORD length = FormatMessage(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, MakeLangId(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
     if (!text)
         return {};
     CString result(text, length);

@@ -1,3 +1,6 @@
 #include "zip/ZipFileInterface.h"
 
-bool CZipFileInterface::Open(LPCSTR, UINT, bool) { return true; }
+bool CZipFileInterface::Open(LPCSTR, UINT, bool)
+{
+    return true;
+}

@@ -23,7 +23,10 @@ bool GetCurrentFolder(CString& folder)
     return true;
 }
 
-bool ChangeFolder(const char* path) { return platform::_chdir(path) == 0; }
+bool ChangeFolder(const char* path)
+{
+    return platform::_chdir(path) == 0;
+}
 
 bool FolderExists(const char* path)
 {
@@ -43,7 +46,10 @@ int PathKind(const char* path)
     return FolderExists(path) ? -1 : 1;
 }
 
-bool CreateFolder(const char* path) { return platform::CreateDirectory(path, nullptr); }
+bool CreateFolder(const char* path)
+{
+    return platform::CreateDirectory(path, nullptr);
+}
 
 bool MakeFolderPath(const char* path)
 {
@@ -60,7 +66,10 @@ bool MakeFolderPath(const char* path)
     return CreateFolder(folder.c_str());
 }
 
-bool ApplyAttributes(const char* path, DWORD attributes) { return platform::SetFileAttributes(path, attributes); }
+bool ApplyAttributes(const char* path, DWORD attributes)
+{
+    return platform::SetFileAttributes(path, attributes);
+}
 
 bool ApplyModTime(const char* path, std::time_t time)
 {

@@ -16,7 +16,10 @@ namespace {
 
 using AttributeConversion = DWORD (*)(DWORD attributes, bool toCommon);
 
-DWORD Identity(DWORD attributes, bool) { return attributes; }
+DWORD Identity(DWORD attributes, bool)
+{
+    return attributes;
+}
 
 // A Unix mode lives in the high 16 bits. The common form is the MS-DOS bits:
 // directory from the file type, and archive, read-only and hidden from the
@@ -37,17 +40,32 @@ DWORD UnixConversion(DWORD attributes, bool toCommon)
     return result;
 }
 
-DWORD MacintoshConversion(DWORD attributes, bool) { return attributes & 0x11; }
+DWORD MacintoshConversion(DWORD attributes, bool)
+{
+    return attributes & 0x11;
+}
 
 // Indexed by host-system code; empty entries cannot be translated.
 constexpr AttributeConversion s_conversions[11] = {
-    Identity, nullptr, nullptr, UnixConversion, nullptr, nullptr, Identity, MacintoshConversion, nullptr, nullptr,
+    Identity,
+    nullptr,
+    nullptr,
+    UnixConversion,
+    nullptr,
+    nullptr,
+    Identity,
+    MacintoshConversion,
+    nullptr,
+    nullptr,
     Identity,
 };
 
 } // namespace
 
-int CurrentSystemId() { return SystemDos; }
+int CurrentSystemId()
+{
+    return SystemDos;
+}
 
 bool IsKnownSystem(int system)
 {
@@ -55,7 +73,10 @@ bool IsKnownSystem(int system)
         || system == SystemNtfs;
 }
 
-bool HostIsBigEndian() { return false; }
+bool HostIsBigEndian()
+{
+    return false;
+}
 
 DWORD TranslateAttributes(DWORD attributes, int fromSystem, int toSystem)
 {

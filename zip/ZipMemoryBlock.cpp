@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-CZipMemoryBlock::~CZipMemoryBlock() { Close(); }
+CZipMemoryBlock::~CZipMemoryBlock()
+{
+    Close();
+}
 
 void CZipMemoryBlock::Attach(const BYTE* data, DWORD size)
 {

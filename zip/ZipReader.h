@@ -45,10 +45,10 @@ public:
     int CloseEntry(const char* path = nullptr, bool afterException = false);
     int CloseEntryWithFile(CZipFileInterface& file);
 
-    bool ExtractEntry(int index, const char* targetFolder, bool fullPath = false, const char* newName = nullptr,
-        unsigned bufferSize = DefaultBufferSize);
-    CString PredictTargetPath(
-        const char* nameInArchive, const char* targetFolder, bool fullPath, const char* newName = nullptr) const;
+    bool ExtractEntry(int index, const char* targetFolder, bool fullPath = false,
+        const char* newName = nullptr, unsigned bufferSize = DefaultBufferSize);
+    CString PredictTargetPath(const char* nameInArchive, const char* targetFolder, bool fullPath,
+        const char* newName = nullptr) const;
 
     int GetSystemId() const { return systemId; }
     BYTE GetEntryState() const { return entryState; }

@@ -28,7 +28,13 @@ constexpr WORD MethodDeflated = 8;
 // The 12 bytes that open a traditionally encrypted entry's data.
 constexpr DWORD EncryptionHeaderSize = 12;
 
-inline WORD ReadWord(const BYTE* p) { return WORD(p[0] | (p[1] << 8)); }
-inline DWORD ReadDword(const BYTE* p) { return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24); }
+inline WORD ReadWord(const BYTE* p)
+{
+    return WORD(p[0] | (p[1] << 8));
+}
+inline DWORD ReadDword(const BYTE* p)
+{
+    return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24);
+}
 
 } // namespace ZipRecords

@@ -29,8 +29,8 @@ struct CFakeControl : QvControl {
     }
 };
 
-const QvControlVtbl s_fakeVtbl = { QV_CONTROL_ABI_VERSION, &CFakeControl::Release, &CFakeControl::FlashVersion,
-    nullptr, nullptr, nullptr };
+const QvControlVtbl s_fakeVtbl = { QV_CONTROL_ABI_VERSION, &CFakeControl::Release,
+    &CFakeControl::FlashVersion, nullptr, nullptr, nullptr };
 
 int32_t MakeFake(const char*, uint32_t, QvControl** control)
 {
@@ -40,7 +40,10 @@ int32_t MakeFake(const char*, uint32_t, QvControl** control)
     return 0;
 }
 
-CLSID FlashClass() { return *CLSIDFromString(FlashControlClassId); }
+CLSID FlashClass()
+{
+    return *CLSIDFromString(FlashControlClassId);
+}
 
 class FlashControlCheckTest : public ::testing::Test {
 protected:
@@ -140,7 +143,9 @@ TEST(SystemTools, OnlyTheRegistrationToolIsKnown)
     // A module that is no module: the child reports its failure, nobody waits.
     ScratchFolder scratch;
     WriteFileBytes(scratch / "not a module.ocx", { 1, 2, 3 });
-    EXPECT_GT(ShellExecute(nullptr, "run", "regsvr32", (scratch / "not a module.ocx" + " /s").c_str(), nullptr, 0), 32);
+    EXPECT_GT(
+        ShellExecute(nullptr, "run", "regsvr32", (scratch / "not a module.ocx" + " /s").c_str(), nullptr, 0),
+        32);
     WaitForPendingRegistrations();
 }
 

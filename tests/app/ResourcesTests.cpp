@@ -27,7 +27,8 @@ TEST(BuiltInResources, TitleDialogMenusAndIcon)
 {
     RegisterBuiltInResources();
     EXPECT_EQ(Text(FindResource(nullptr, IDS_TITLE, RT_STRING)), "Quorvel");
-    EXPECT_NE(Text(FindResource(nullptr, IDD_PLAYER_DIALOG, RT_DIALOG)).find("cx=114\ncy=108"), std::string::npos);
+    EXPECT_NE(
+        Text(FindResource(nullptr, IDD_PLAYER_DIALOG, RT_DIALOG)).find("cx=114\ncy=108"), std::string::npos);
 
     std::string english = Text(FindResourceEx(nullptr, RT_MENU, IDR_RIGHT_MENU, LANG_EN_US));
     std::string chinese = Text(FindResourceEx(nullptr, RT_MENU, IDR_RIGHT_MENU, LANG_ZH_CN));

@@ -20,7 +20,8 @@ TEST(PackageSettings, FullScreenOnlyForTrueInAnyCase)
     for (const char* yes : { "fullscreen=true", "fullscreen=TRUE", "fullscreen=True", "FullScreen=true",
              "  fullscreen  =  true  ", "fullscreen=\"true\"", "fullscreen='True'" })
         EXPECT_TRUE(ReadWith(std::string("[SETTINGS]\r\n") + yes + "\r\n").m_bFullScreen) << yes;
-    for (const char* no : { "fullscreen=yes", "fullscreen=1", "fullscreen=", "fullscreen=false", "fullscreen=\"true'" })
+    for (const char* no :
+        { "fullscreen=yes", "fullscreen=1", "fullscreen=", "fullscreen=false", "fullscreen=\"true'" })
         EXPECT_FALSE(ReadWith(std::string("[SETTINGS]\r\n") + no + "\r\n").m_bFullScreen) << no;
 }
 
@@ -46,10 +47,11 @@ TEST(PackageSettings, MissingFileOrSectionGivesDefaults)
 
 TEST(PackageSettings, SampleFileAndFirstMatchWins)
 {
-    CPackageSettings sample = ReadWith("\xEF\xBB\xBF[SETTINGS]\r\nfullscreen=false\r\nmainmovie=logo.swf\r\n");
+    CPackageSettings sample
+        = ReadWith("\xEF\xBB\xBF[SETTINGS]\r\nfullscreen=false\r\nmainmovie=logo.swf\r\n");
     EXPECT_EQ(sample.m_strMainMovie, "logo.swf");
-    CPackageSettings twice
-        = ReadWith("[settings]\nmainmovie=first.swf\nmainmovie=second.swf\n[SETTINGS]\nmainmovie=third.swf\n");
+    CPackageSettings twice = ReadWith(
+        "[settings]\nmainmovie=first.swf\nmainmovie=second.swf\n[SETTINGS]\nmainmovie=third.swf\n");
     EXPECT_EQ(twice.m_strMainMovie, "first.swf");
 }
 

@@ -133,8 +133,8 @@ TEST_F(StartupTest, FewerThanTwoFilesEndsSilently)
 
 TEST_F(StartupTest, PackageWithFolderEntriesUnpacksEveryFile)
 {
-    auto zip = MakeZip({ { "docs/", "" }, { "docs/a.swf", "1" }, { "b/", "" }, { "b/c.txt", "2" },
-        { "package.ini", "" } });
+    auto zip = MakeZip(
+        { { "docs/", "" }, { "docs/a.swf", "1" }, { "b/", "" }, { "b/c.txt", "2" }, { "package.ini", "" } });
     EXPECT_EQ(Run(&zip), 0);
     EXPECT_EQ(m_runner.m_nRuns, 1);
     for (const char* name : { "a.swf", "c.txt", "package.ini", "docs", "b" })

@@ -16,7 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Touch(const fs::path& path) { std::ofstream(path) << "x"; }
+void Touch(const fs::path& path)
+{
+    std::ofstream(path) << "x";
+}
 
 void FillNested(const fs::path& root)
 {
@@ -129,7 +132,7 @@ TEST(Workspace, LivesInAPrivateFolderOfTheUser)
     ScratchFolder scratch;
     std::string expected = scratch / ("quorvel-" + std::to_string(::getuid()));
     EXPECT_EQ(TempPathIn(scratch.path().string()), expected + "/KJ");
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::lstat(expected.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }

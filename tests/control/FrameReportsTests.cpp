@@ -29,7 +29,8 @@ std::vector<Tag> Tags(const std::vector<BYTE>& movie)
             length = DWORD(movie[at] | movie[at + 1] << 8 | movie[at + 2] << 16 | DWORD(movie[at + 3]) << 24);
             at += 4;
         }
-        tags.push_back({ WORD(header >> 6), std::vector<BYTE>(movie.begin() + long(at), movie.begin() + long(at + length)) });
+        tags.push_back({ WORD(header >> 6),
+            std::vector<BYTE>(movie.begin() + long(at), movie.begin() + long(at + length)) });
         at += length;
         if (tags.back().code == 0)
             break;

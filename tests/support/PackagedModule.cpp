@@ -10,7 +10,8 @@
 
 void WritePackagedModule(const std::string& path, const std::vector<unsigned char>* zip)
 {
-    static const char s_stub[] = "\x7F" "ELF not real";
+    static const char s_stub[] = "\x7F"
+                                 "ELF not real";
     std::vector<unsigned char> image;
     image.reserve(sizeof s_stub + (zip ? zip->size() + 256 : 0));
     image.assign(s_stub, s_stub + sizeof s_stub - 1);
@@ -37,16 +38,18 @@ static std::string PythonCommand()
 std::vector<unsigned char> MakeZip(const std::vector<std::pair<std::string, std::string>>& entries)
 {
     ScratchFolder scratch;
-    std::string script = "import sys, zipfile, warnings\n"
-                         "warnings.simplefilter('ignore')\n"
-                         "args = sys.argv[2:]\n"
-                         "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
-                         "    for name, data in zip(args[0::2], args[1::2]):\n"
-                         "        info = zipfile.ZipInfo(name, (2020, 1, 2, 3, 4, 6))\n"
-                         "        info.external_attr = (0o40755 << 16) | 0x10 if name.endswith('/') else 0o100644 << 16\n"
-                         "        z.writestr(info, open(data, 'rb').read())\n";
+    std::string script
+        = "import sys, zipfile, warnings\n"
+          "warnings.simplefilter('ignore')\n"
+          "args = sys.argv[2:]\n"
+          "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+          "    for name, data in zip(args[0::2], args[1::2]):\n"
+          "        info = zipfile.ZipInfo(name, (2020, 1, 2, 3, 4, 6))\n"
+          "        info.external_attr = (0o40755 << 16) | 0x10 if name.endswith('/') else 0o100644 << 16\n"
+          "        z.writestr(info, open(data, 'rb').read())\n";
     WriteFileBytes(scratch / "make.py", std::vector<unsigned char>(script.begin(), script.end()));
-    std::string command = PythonCommand() + " " + ShellQuote(scratch / "make.py") + " " + ShellQuote(scratch / "out.zip");
+    std::string command
+        = PythonCommand() + " " + ShellQuote(scratch / "make.py") + " " + ShellQuote(scratch / "out.zip");
     int n = 0;
     for (const auto& [name, content] : entries) {
         std::string file = scratch / ("content" + std::to_string(n++));

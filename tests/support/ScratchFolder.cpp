@@ -19,8 +19,8 @@ ScratchFolder::~ScratchFolder()
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, error);
          it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
         if (it->is_directory(error) && !it->is_symlink(error))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                std::filesystem::perm_options::add, error);
+            std::filesystem::permissions(
+                it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
     }
     std::filesystem::remove_all(m_path, error);
 }

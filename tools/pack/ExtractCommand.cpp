@@ -6,8 +6,8 @@
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageFile.h"
 
-#include "platform/FileException.h"
 #include "app/PackagePassword.h"
+#include "platform/FileException.h"
 #include "zip/ZipException.h"
 #include "zip/ZipFileSystem.h"
 #include "zip/ZipMemoryBlock.h"

@@ -1,8 +1,8 @@
 // quorvel-pack list PACKAGE: one line per entry, in the reader's index order.
 
 #include "tools/pack/Command.h"
-#include "tools/pack/PackageFile.h"
 #include "tools/pack/PackageErrors.h"
+#include "tools/pack/PackageFile.h"
 
 #include "zip/ZipException.h"
 #include "zip/ZipMemoryBlock.h"

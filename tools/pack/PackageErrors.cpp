@@ -20,4 +20,7 @@ int ReportZipError(const CZipException& error)
     return ReportError(text);
 }
 
-int ReportFileError(const CFileException& error) { return ReportError(error.what()); }
+int ReportFileError(const CFileException& error)
+{
+    return ReportError(error.what());
+}

@@ -29,14 +29,16 @@ struct CVersionControl : QvControl {
     static void SetEventSink(QvControl*, QvEventSink, void*) { }
 };
 
-const QvControlVtbl s_vtbl = { QV_CONTROL_ABI_VERSION, &CVersionControl::Release, &CVersionControl::FlashVersion,
-    &CVersionControl::Invoke, &CVersionControl::GetWidget, &CVersionControl::SetEventSink };
+const QvControlVtbl s_vtbl
+    = { QV_CONTROL_ABI_VERSION, &CVersionControl::Release, &CVersionControl::FlashVersion,
+          &CVersionControl::Invoke, &CVersionControl::GetWidget, &CVersionControl::SetEventSink };
 
 } // namespace
 
 extern "C" {
 
-__attribute__((visibility("default"))) int32_t DllGetClassObject(const char* clsid, uint32_t, QvControl** control)
+__attribute__((visibility("default"))) int32_t DllGetClassObject(
+    const char* clsid, uint32_t, QvControl** control)
 {
     if (!clsid || std::strcmp(clsid, FlashClassId) != 0)
         return int32_t(0x80040111);
