@@ -5,6 +5,7 @@
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
 #include "support/PackagedModule.h"
+#include "support/RecordingPresenter.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -16,18 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class CRecordingPresenter final : public IMessageBoxPresenter {
-public:
-    int Present(const CString& text, UINT type) override
-    {
-        m_texts.push_back(text);
-        m_types.push_back(type);
-        return IDOK;
-    }
-    std::vector<CString> m_texts {};
-    std::vector<UINT> m_types {};
-};
 
 // Remembers what the workspace held while the player "ran".
 class CRecordingRunner final : public IPlayerRunner {

@@ -4,6 +4,7 @@
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
 #include "support/PackagedModule.h"
+#include "support/RecordingPresenter.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -11,16 +12,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-class CRecordingPresenter final : public IMessageBoxPresenter {
-public:
-    int Present(const CString& text, UINT) override
-    {
-        m_texts.push_back(text);
-        return IDOK;
-    }
-    std::vector<CString> m_texts {};
-};
 
 class CRecordingRunner final : public IPlayerRunner {
 public:

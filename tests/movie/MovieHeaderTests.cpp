@@ -3,6 +3,7 @@
 #include "platform/FileException.h"
 #include "platform/MessageBox.h"
 #include "support/Command.h"
+#include "support/RecordingPresenter.h"
 #include "support/ScratchFolder.h"
 #include "tools/swf/MovieWriter.h"
 
@@ -13,19 +14,6 @@
 namespace {
 
 constexpr DWORD Untouched = 0xDEADBEEF;
-
-class CRecordingPresenter : public IMessageBoxPresenter {
-public:
-    int Present(const CString& text, UINT type) override
-    {
-        m_texts.push_back(text);
-        m_types.push_back(type);
-        return IDOK;
-    }
-
-    std::vector<CString> m_texts {};
-    std::vector<UINT> m_types {};
-};
 
 class MovieHeader : public testing::Test {
 protected:
