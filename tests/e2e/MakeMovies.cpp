@@ -4,6 +4,8 @@
 //                  fscommand("quit", "") three seconds later
 //   small.swf, medium.swf, large.swf
 //                  300 x 200, 400 x 300, 640 x 480, each a one-second loop
+//   stops.swf      300 x 200, red: four frames at 12 fps, then stops for good
+//   quits.swf      550 x 400: fscommand("quit", "") after one second
 
 #include "tools/swf/MovieWriter.h"
 
@@ -52,5 +54,21 @@ int main(int argc, char** argv)
     writer.DoAction(CActionList().FsCommand("quit", "").Stop());
     writer.ShowFrame();
     Write(folder + "/fsquit.swf", writer);
+
+    CMovieWriter stops(SwfRect::FromPixels(300, 200), 12.0);
+    stops.SetBackgroundColor(SwfRgb::FromHex(0xA02020));
+    for (int i = 0; i < 3; ++i)
+        stops.ShowFrame();
+    stops.DoAction(CActionList().Stop());
+    stops.ShowFrame();
+    Write(folder + "/stops.swf", stops);
+
+    CMovieWriter quits(SwfRect::FromPixels(550, 400), 12.0);
+    quits.SetBackgroundColor(SwfRgb::FromHex(0x208040));
+    for (int i = 0; i < 12; ++i)
+        quits.ShowFrame();
+    quits.DoAction(CActionList().FsCommand("quit", "").Stop());
+    quits.ShowFrame();
+    Write(folder + "/quits.swf", quits);
     return 0;
 }

@@ -33,10 +33,6 @@ class ControlTest(player_e2e.PlayerTest):
             self.env["ASAN_OPTIONS"] += ":detect_leaks=0"
         # No control known: each test decides what the registry holds.
         os.remove(self.registry_file())
-        self.control_movies = os.path.join(self.scratch, "control-movies")
-        os.mkdir(self.control_movies)
-        subprocess.run([os.path.join(player_e2e.BUILD, "tests", "quorvel-e2e-control-movies"), self.control_movies],
-                       check=True)
 
     def registry_file(self):
         return os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "classes.ini")
@@ -139,13 +135,13 @@ class ControlTest(player_e2e.PlayerTest):
             self.assertIn("the Flash control cannot be created", err.read())
 
     def test_movie_quit_ends_the_player(self):
-        self.start(self.package_with_control([os.path.join(self.control_movies, "quits.swf")]))
+        self.start(self.package_with_control([os.path.join(self.movies, "quits.swf")]))
         self.assertEqual(self.ended(ENGINE_START), 0)
         self.assertEqual(os.listdir(self.workspace()), [])
 
     def test_play_all_moves_on_when_a_movie_loops_and_when_it_stops(self):
         game = self.package_with_control([os.path.join(self.movies, "loop.swf"),
-                                          os.path.join(self.control_movies, "stops.swf")], "--play-all")
+                                          os.path.join(self.movies, "stops.swf")], "--play-all")
         self.start(game)
         # The looping movie gives way at its first loop, the stopped one after
         # its frame has stood still for the stall count; then round again.
