@@ -15,6 +15,24 @@ void TrimTrailingSeparators(CString& text)
     text.erase(last == CString::npos ? 0 : last + 1);
 }
 
+// A stored folder path with the parts that would climb ("..") or stand
+// still (".", empty) taken out, so that a full path stays below its target.
+CString WithoutClimbing(const CString& folders)
+{
+    CString result;
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find_first_of("\\/", start);
+        if (end == CString::npos)
+            end = folders.size();
+        CString part = folders.substr(start, end - start);
+        if (!part.empty() && part != "." && part != "..")
+            result += (result.empty() ? "" : "\\") + part;
+        start = end + 1;
+    }
+    return result;
+}
+
 } // namespace
 
 CString CZipReader::PredictTargetPath(
@@ -30,10 +48,12 @@ CString CZipReader::PredictTargetPath(
     }
     TrimTrailingSeparators(name);
     CZipPath path(name);
-    if (fullPath)
+    if (fullPath) {
+        path.directory = WithoutClimbing(path.directory);
         folder += dropDriveOnFullPath ? path.WithoutDrive() : name;
-    else
+    } else {
         folder += path.NamePart();
+    }
     return folder;
 }
 

@@ -238,6 +238,9 @@ INSTANTIATE_TEST_SUITE_P(Examples, TargetPath,
         TargetCase { "movies\\intro.swf", "C:\\out/\\", false, "C:\\out\\intro.swf" },
         TargetCase { "C:\\movies\\intro.swf", "out", true, "out\\movies\\intro.swf" },
         TargetCase { "\\\\srv\\share\\a.txt", "out", true, "out\\srv\\share\\a.txt" },
+        // Kept folders never climb out of the target.
+        TargetCase { "..\\..\\etc\\x", "out", true, "out\\etc\\x" },
+        TargetCase { "a\\.\\..\\b/../c.swf", "out", true, "out\\a\\b\\c.swf" },
         TargetCase { "", "out\\", false, "out\\" }));
 
 } // namespace
