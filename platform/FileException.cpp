@@ -51,9 +51,7 @@ BOOL CFileException::GetErrorMessage(char* buffer, UINT maxChars, UINT*) const
 {
     if (!buffer || maxChars == 0)
         return FALSE;
-    CString text = SystemMessageText(DWORD(m_lOsError));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
+    CString text = WithoutLineBreak(SystemMessageText(DWORD(m_lOsError)));
     if (text.empty())
         text = "A file error occurred.";
     if (!m_strFileName.empty())

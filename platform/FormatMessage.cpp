@@ -57,6 +57,13 @@ CString SystemMessageText(DWORD code)
     return text ? CString(text) + "\r\n" : CString();
 }
 
+CString WithoutLineBreak(CString text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
 DWORD FormatMessage(DWORD flags, const void*, DWORD messageId, DWORD, LPSTR buffer, DWORD size, void*)
 {
     CString text = (flags & FORMAT_MESSAGE_FROM_SYSTEM) ? SystemMessageText(messageId) : CString();

@@ -29,4 +29,7 @@ void* LocalFree(void* block);
 // The system text for `code` without the FormatMessage ceremony; empty when unknown.
 CString SystemMessageText(DWORD code);
 
+// `text` without the line break that ends system texts, for one-line reports.
+CString WithoutLineBreak(CString text);
+
 } // namespace platform

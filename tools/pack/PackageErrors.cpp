@@ -1,6 +1,7 @@
 #include "tools/pack/PackageErrors.h"
 
 #include "platform/FileException.h"
+#include "platform/FormatMessage.h"
 #include "tools/pack/Command.h"
 #include "zip/ZipException.h"
 
@@ -14,10 +15,7 @@ int ReportError(const std::string& reason)
 
 int ReportZipError(const CZipException& error)
 {
-    CString text = DescribeCause(error.cause, false);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    return ReportError(text);
+    return ReportError(platform::WithoutLineBreak(DescribeCause(error.cause, false)));
 }
 
 int ReportFileError(const CFileException& error)

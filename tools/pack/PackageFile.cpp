@@ -16,9 +16,7 @@ constexpr DWORD PackageResourceId = 129;
 bool CPackageFile::Open(const char* path, std::string& error)
 {
     if (!m_file.Open(path)) {
-        CString text = platform::SystemMessageText(platform::GetLastError());
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
+        CString text = platform::WithoutLineBreak(platform::SystemMessageText(platform::GetLastError()));
         error = std::string(path) + ": " + (text.empty() ? "cannot read the file" : text);
         return false;
     }
