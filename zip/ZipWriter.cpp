@@ -34,6 +34,21 @@ void PutDword(std::vector<BYTE>& out, DWORD value)
         out.push_back(BYTE(value >> (8 * i)));
 }
 
+// The fields a local header and a central header hold alike, in the order
+// both records keep them: version needed through the name's length.
+void PutSharedFields(std::vector<BYTE>& out, const CZipEntryHeader& header)
+{
+    PutWord(out, header.versionNeeded);
+    PutWord(out, header.flags);
+    PutWord(out, header.method);
+    PutWord(out, header.modTime);
+    PutWord(out, header.modDate);
+    PutDword(out, header.crc32);
+    PutDword(out, header.compressedSize);
+    PutDword(out, header.uncompressedSize);
+    PutWord(out, WORD(header.name.size()));
+}
+
 void PutBytes(std::vector<BYTE>& out, const CZipBytes& bytes)
 {
     out.insert(out.end(), bytes.data(), bytes.data() + bytes.size());
@@ -335,15 +350,7 @@ void CZipWriter::WriteLocalHeader(const CZipEntryHeader& header)
     std::vector<BYTE> record;
     record.reserve(ZipRecords::LocalHeaderSize + header.name.size());
     PutDword(record, ZipRecords::LocalHeaderSignature);
-    PutWord(record, header.versionNeeded);
-    PutWord(record, header.flags);
-    PutWord(record, header.method);
-    PutWord(record, header.modTime);
-    PutWord(record, header.modDate);
-    PutDword(record, header.crc32);
-    PutDword(record, header.compressedSize);
-    PutDword(record, header.uncompressedSize);
-    PutWord(record, WORD(header.name.size()));
+    PutSharedFields(record, header);
     PutWord(record, 0); // no extra field
     PutBytes(record, header.name);
     Emit(record.data(), record.size());
@@ -407,15 +414,7 @@ void CZipWriter::Finish(const CString& comment)
             record.clear();
             PutDword(record, ZipRecords::CentralHeaderSignature);
             PutWord(record, header.versionMadeBy);
-            PutWord(record, header.versionNeeded);
-            PutWord(record, header.flags);
-            PutWord(record, header.method);
-            PutWord(record, header.modTime);
-            PutWord(record, header.modDate);
-            PutDword(record, header.crc32);
-            PutDword(record, header.compressedSize);
-            PutDword(record, header.uncompressedSize);
-            PutWord(record, WORD(header.name.size()));
+            PutSharedFields(record, header);
             PutWord(record, 0); // extra field
             PutWord(record, 0); // comment
             PutWord(record, 0); // disk number start
