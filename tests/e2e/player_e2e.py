@@ -164,11 +164,33 @@ class PlayerTest(unittest.TestCase):
         return windows
 
     def open_menu(self, x, y):
+        """Right-clicks at (x, y); returns the menu's window once it stays put.
+
+        Only a new window that shows on the screen counts: toolkits map small
+        helper windows off-screen (at -100,-100, say) for input methods and
+        drag-and-drop, and a loaded machine can show the menu mapped a moment
+        before it is moved into place.
+        """
         before = {w[0] for w in self.top_level_windows()}
         self.x("xdotool", "mousemove", str(x), str(y))
         self.x("xdotool", "click", "3")
-        menu = wait_for(lambda: [w for w in self.top_level_windows() if w[0] not in before], 5.0)
-        self.assertTrue(menu, "no menu appeared")
+
+        def shown(w):
+            _, wx, wy, width, height = w
+            return width > 1 and height > 1 and wx + width > 0 and wy + height > 0 and wx < SCREEN[0] and \
+                wy < SCREEN[1]
+
+        last = [None]
+
+        def settled():
+            new = [w for w in self.top_level_windows() if w[0] not in before and shown(w)]
+            if new and new == last[0]:
+                return new
+            last[0] = new
+            return None
+
+        menu = wait_for(settled, 5.0, 0.1)
+        self.assertTrue(menu, "no menu appeared; new windows: %s" % last[0])
         return menu[0]
 
     def choose(self, downs):
