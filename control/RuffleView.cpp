@@ -66,6 +66,13 @@ WebKitWebContext* SharedContext()
     // One context per process, shared by every view: a scheme can only be
     // registered once, and the handler finds its view from the request.
     static WebKitWebContext* s_context = [] {
+        // The web process inherits our environment, and its script engine
+        // reads its tuning from there. By default the engine's WebAssembly is
+        // recompiled by the optimising tier while it is still starting up,
+        // which on a two-core machine holds the first frame back by a second
+        // or more; a higher threshold leaves that tier to code that stays
+        // hot. An explicit setting of the user's wins.
+        g_setenv("JSC_thresholdForOMGOptimizeAfterWarmUp", "5000000", FALSE);
         WebKitWebContext* context = webkit_web_context_new_ephemeral();
         // The engine needs a valid language tag even under the C locale.
         const char* languages[] = { "en-US", nullptr };
