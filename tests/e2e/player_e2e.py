@@ -166,10 +166,9 @@ class PlayerTest(unittest.TestCase):
     def open_menu(self, x, y):
         """Right-clicks at (x, y); returns the menu's window once it stays put.
 
-        Only a new window that shows on the screen counts: toolkits map small
-        helper windows off-screen (at -100,-100, say) for input methods and
-        drag-and-drop, and a loaded machine can show the menu mapped a moment
-        before it is moved into place.
+        Only a new window that shows on the screen counts: with the menu the
+        toolkit maps its grab window, input-only at -100,-100, which can be
+        listed first; and the position is read again until it stops changing.
         """
         before = {w[0] for w in self.top_level_windows()}
         self.x("xdotool", "mousemove", str(x), str(y))
