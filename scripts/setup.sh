@@ -9,6 +9,12 @@ packages=(
     zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
     zip unzip p7zip-full libarchive-tools python3
     libgtk-3-dev libwebkit2gtk-4.1-dev xvfb xauth xdotool x11-utils imagemagick
+    liblzma-dev libfontconfig-dev
+    # The engine's sound goes through GStreamer; the tests record it from a
+    # private PulseAudio null sink.
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio pulseaudio pulseaudio-utils
+    # One small font with Chinese, Japanese and Korean glyphs, for the device-text tests.
+    fonts-wqy-microhei
 )
 # The movie engine comes from the npm registry; Node.js may already be there.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
