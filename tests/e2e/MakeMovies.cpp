@@ -7,7 +7,7 @@
 //   stops.swf      300 x 200, red: four frames at 12 fps, then stops for good
 //   quits.swf      550 x 400: fscommand("quit", "") after one second
 
-#include "tools/swf/MovieWriter.h"
+#include "tests/e2e/TestMovies.h"
 
 #include <cstdio>
 #include <fstream>
@@ -17,9 +17,7 @@ namespace {
 
 void Write(const std::string& path, const CMovieWriter& writer)
 {
-    auto bytes = writer.Build();
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    WriteMovie(path, writer);
 }
 
 void Loop(const std::string& path, int width, int height, std::uint32_t colour)
@@ -32,6 +30,13 @@ void Loop(const std::string& path, int width, int height, std::uint32_t colour)
 }
 
 } // namespace
+
+void WriteMovie(const std::string& path, const CMovieWriter& writer, const MovieFileLayout& layout)
+{
+    auto bytes = writer.Build(layout);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
 
 int main(int argc, char** argv)
 {
@@ -70,5 +75,8 @@ int main(int argc, char** argv)
     quits.DoAction(CActionList().FsCommand("quit", "").Stop());
     quits.ShowFrame();
     Write(folder + "/quits.swf", quits);
+
+    WritePackageMovies(folder);
+    WriteHeaderMovies(folder);
     return 0;
 }
