@@ -54,6 +54,20 @@ typedef struct QvExcepInfo {
     char description[256];
 } QvExcepInfo;
 
+/* Members of the control beyond the ones its type library publishes.
+ *
+ * SavedDataFolder (property put, one string): the folder in which the
+ * control keeps what movies save (local shared objects) across runs, one
+ * folder per package. Set before the first LoadMovie; without it nothing a
+ * movie saves outlives the control. A control that does not know it answers
+ * DISP_E_MEMBERNOTFOUND. */
+#define QV_DISPID_SAVED_DATA_FOLDER 0x4001
+
+/* BackgroundColor -1: the movie's own colour (no override). FrameNum -1:
+ * the control cannot count this movie's frames (it plays all the same). */
+#define QV_COLOUR_MOVIE_OWN (-1)
+#define QV_FRAME_UNCOUNTED (-1)
+
 typedef struct QvControl QvControl;
 
 /* Receives the control's events: dispatch id and arguments (valid during
