@@ -27,6 +27,18 @@ struct SwfRgb {
     }
 };
 
+struct SwfRgba {
+    BYTE red { 0 };
+    BYTE green { 0 };
+    BYTE blue { 0 };
+    BYTE alpha { 255 };
+
+    static constexpr SwfRgba FromHex(std::uint32_t rgb, BYTE alpha = 255)
+    {
+        return { BYTE(rgb >> 16), BYTE(rgb >> 8), BYTE(rgb), alpha };
+    }
+};
+
 // x' = scaleX * x + rotateSkew1 * y + translateX, y' = rotateSkew0 * x + scaleY * y + translateY.
 struct SwfMatrix {
     double scaleX { 1.0 };
