@@ -9,8 +9,83 @@ std::string_view EnginePage()
 <style>
 html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background: #000; }
 #stage { width: 100%; height: 100%; }
-#stage > * { width: 100%; height: 100%; display: block; }
+#stage > * { width: 100%; height: 100%; display: block; outline: none; }
 </style>
+<script>
+"use strict";
+// Runs before the engine: the page's own plumbing.
+(function () {
+    const host = window.webkit.messageHandlers.quorvel;
+    const post = (message) => host.postMessage(message);
+
+    // What movies save (local shared objects) lives with the control, which
+    // keeps it per package across runs; the engine reads and writes it as
+    // the page's local storage, by key, as properties.
+    const saved = new Map();
+    const storage = new Proxy({}, {
+        get(target, key) {
+            if (typeof key !== "string")
+                return undefined;
+            switch (key) {
+            case "getItem": return (name) => saved.has(String(name)) ? saved.get(String(name)) : null;
+            case "setItem": return (name, value) => storage[String(name)] = String(value);
+            case "removeItem": return (name) => delete storage[String(name)];
+            case "clear": return () => { saved.clear(); post({ type: "storage-clear" }); };
+            case "key": return (index) => [...saved.keys()][index] ?? null;
+            case "length": return saved.size;
+            }
+            return saved.has(key) ? saved.get(key) : undefined;
+        },
+        set(target, key, value) {
+            if (typeof key === "string") {
+                saved.set(key, String(value));
+                post({ type: "storage-set", key: key, value: String(value) });
+            }
+            return true;
+        },
+        deleteProperty(target, key) {
+            if (typeof key === "string" && saved.delete(key))
+                post({ type: "storage-remove", key: key });
+            return true;
+        },
+        has(target, key) { return typeof key === "string" && saved.has(key); },
+        ownKeys() { return [...saved.keys()]; },
+        getOwnPropertyDescriptor(target, key) {
+            if (typeof key !== "string" || !saved.has(key))
+                return undefined;
+            return { value: saved.get(key), writable: true, enumerable: true, configurable: true };
+        },
+    });
+    Object.defineProperty(window, "localStorage", { get: () => storage, configurable: false });
+
+    // Links a movie opens go to the control, which hands them to the
+    // desktop; the page itself never opens a window.
+    window.open = (url) => {
+        post({ type: "link", url: String(url) });
+        return null;
+    };
+
+    window.quorvelPlumbing = {
+        post: post,
+        restore(items) {
+            saved.clear();
+            for (const key of Object.keys(items))
+                saved.set(key, items[key]);
+        },
+        debug() {
+            for (const level of ["log", "info", "warn", "error", "debug"]) {
+                const original = console[level].bind(console);
+                console[level] = (...parts) => {
+                    post({ type: "console", level: level, message: parts.map(String).join(" ") });
+                    original(...parts);
+                };
+            }
+            window.addEventListener("error", (event) =>
+                post({ type: "console", level: "error", message: String(event.message) }));
+        },
+    };
+})();
+</script>
 </head>
 <body>
 <div id="stage"></div>
@@ -18,19 +93,28 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
 <script>
 "use strict";
 (function () {
-    const host = window.webkit.messageHandlers.quorvel;
-    const post = (message) => host.postMessage(message);
+    const plumbing = window.quorvelPlumbing;
+    const post = plumbing.post;
     window.RufflePlayer = window.RufflePlayer || {};
     let player = null;
+    let debugging = false;
 
-    // Every movie gets a fresh player: the engine keeps no state of the last one.
-    function freshPlayer() {
+    function focusMovie() {
+        if (player)
+            player.focus({ preventScroll: true });
+    }
+    window.addEventListener("focus", focusMovie);
+
+    // Every movie gets a fresh player: the engine keeps no state of the last
+    // one, and removing a player stops its sound and writes what it saved.
+    function freshPlayer(id) {
         const stage = document.getElementById("stage");
         if (player)
             player.remove();
         player = window.RufflePlayer.newest().createPlayer();
+        player.tabIndex = 0;
         player.onFSCommand = (command, args) => {
-            post({ type: "fscommand", command: String(command), args: String(args) });
+            post({ type: "fscommand", load: id, command: String(command), args: String(args) });
             return true;
         };
         stage.appendChild(player);
@@ -38,33 +122,62 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
     }
 
     window.quorvel = {
-        load(url, options) {
+        debug() {
+            debugging = true;
+            plumbing.debug();
+        },
+        restore(items) { plumbing.restore(items); },
+        load(url, options, id) {
             const config = {
                 url: url,
+                // Names a movie uses are looked up in its package.
+                base: options.base,
                 autoplay: "on",
                 unmuteOverlay: "hidden",
                 splashScreen: false,
                 contextMenu: "off",
-                letterbox: "on",
+                // Outside the stage the movie's background shows, as in a
+                // projector, not bands of black.
+                letterbox: "off",
                 allowScriptAccess: true,
+                allowNetworking: "all",
+                openUrlMode: "allow",
+                upgradeToHttps: false,
+                // A script URL would run in this page: it goes to the
+                // control as a link of its own scheme, which refuses it.
+                urlRewriteRules: [[/^\s*javascript:/i, "quorvel-refused:javascript:"]],
                 scale: options.scale,
                 quality: "high",
-                logLevel: "error",
+                logLevel: debugging ? "info" : "error",
             };
             if (options.background)
                 config.backgroundColor = options.background;
+            if (options.fonts)
+                Object.assign(config, options.fonts);
             document.body.style.background = options.background || "#000";
-            freshPlayer().load(config).then(
-                () => post({ type: "loaded", url: url }),
-                (error) => post({ type: "error", message: String(error) }));
+            const fresh = freshPlayer(id);
+            fresh.load(config).then(
+                () => {
+                    focusMovie();
+                    post({ type: "loaded", load: id, url: url });
+                },
+                (error) => post({ type: "error", load: id, message: String(error) }));
+            focusMovie();
         },
         background(color) {
-            document.body.style.background = color;
+            document.body.style.background = color || "#000";
             if (player)
-                player.style.background = color;
+                player.style.background = color || "";
         },
+        focus: focusMovie,
         play() { if (player) player.resume(); },
         stop() { if (player) player.suspend(); },
+        unload() {
+            if (player)
+                player.remove();
+            player = null;
+            post({ type: "unloaded" });
+        },
     };
     post({ type: "ready" });
 })();

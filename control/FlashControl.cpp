@@ -14,6 +14,7 @@ constexpr int32_t DispidScaleMode = 0x78;
 constexpr int32_t DispidBackgroundColor = 0x7B;
 constexpr int32_t DispidLoadMovie = 0x8E;
 constexpr int32_t DispidFSCommand = 150;
+constexpr int32_t DispidSavedDataFolder = QV_DISPID_SAVED_DATA_FOLDER;
 
 constexpr int32_t DispEMemberNotFound = int32_t(0x80020003);
 constexpr int32_t DispETypeMismatch = int32_t(0x80020005);
@@ -142,6 +143,12 @@ int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, co
         }
         if (kind == QV_DISPATCH_PROPERTYGET && result) {
             *result = QvVariant { QV_VT_I4, control->m_nBackground, nullptr };
+            return 0;
+        }
+        break;
+    case DispidSavedDataFolder:
+        if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsString(args[0])) {
+            control->View().SetSavedDataFolder(args[0].strVal);
             return 0;
         }
         break;

@@ -3,11 +3,15 @@
 #include "control/EngineFiles.h"
 #include "control/EnginePage.h"
 #include "control/FrameReports.h"
+#include "control/LinkPolicy.h"
+#include "control/PackageFiles.h"
+#include "platform/ControlAbi.h"
 #include "platform/HostPath.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gio/gunixinputstream.h>
 #include <iterator>
 #include <webkit2/webkit2.h>
 
@@ -15,6 +19,14 @@ namespace {
 
 constexpr const char* Scheme = "quorvel-control";
 constexpr const char* PageUrl = "quorvel-control://engine/index.html";
+// How long the view waits, as it goes, for the movie to write what it saved.
+constexpr gint64 UnloadWaitMicroseconds = 2 * G_USEC_PER_SEC;
+
+bool Debugging()
+{
+    const char* debug = std::getenv("QUORVEL_CONTROL_DEBUG");
+    return debug && *debug && std::string(debug) != "0";
+}
 
 std::string ColourToCss(LONG rgb)
 {
@@ -41,13 +53,10 @@ std::string JsString(const std::string& text)
     return quoted + "\"";
 }
 
-void FinishWith(
-    WebKitURISchemeRequest* request, const void* data, size_t length, const char* mimeType, bool copy)
+void FinishWithStream(
+    WebKitURISchemeRequest* request, GInputStream* stream, gint64 length, const char* mimeType)
 {
-    GInputStream* stream = copy
-        ? g_memory_input_stream_new_from_data(g_memdup2(data, length), gssize(length), g_free)
-        : g_memory_input_stream_new_from_data(data, gssize(length), nullptr);
-    WebKitURISchemeResponse* response = webkit_uri_scheme_response_new(stream, gint64(length));
+    WebKitURISchemeResponse* response = webkit_uri_scheme_response_new(stream, length);
     webkit_uri_scheme_response_set_status(response, 200, "OK");
     webkit_uri_scheme_response_set_content_type(response, mimeType);
     // The engine compiles its WebAssembly while it streams in only when the
@@ -55,10 +64,24 @@ void FinishWith(
     SoupMessageHeaders* headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
     soup_message_headers_append(headers, "Content-Type", mimeType);
     soup_message_headers_append(headers, "Access-Control-Allow-Origin", "*");
+    soup_message_headers_append(headers, "Cache-Control", "no-store");
     webkit_uri_scheme_response_set_http_headers(response, headers);
     webkit_uri_scheme_request_finish_with_response(request, response);
     g_object_unref(response);
+}
+
+void FinishWithBytes(WebKitURISchemeRequest* request, GBytes* bytes, const char* mimeType)
+{
+    GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
+    FinishWithStream(request, stream, gint64(g_bytes_get_size(bytes)), mimeType);
     g_object_unref(stream);
+}
+
+void FinishNotFound(WebKitURISchemeRequest* request, const std::string& what)
+{
+    GError* error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "%s: no such file", what.c_str());
+    webkit_uri_scheme_request_finish_error(request, error);
+    g_error_free(error);
 }
 
 WebKitWebContext* SharedContext()
@@ -73,6 +96,8 @@ WebKitWebContext* SharedContext()
         // or more; a higher threshold leaves that tier to code that stays
         // hot. An explicit setting of the user's wins.
         g_setenv("JSC_thresholdForOMGOptimizeAfterWarmUp", "5000000", FALSE);
+        // Ephemeral: the web view keeps nothing on disk. What movies save is
+        // kept by the control itself (CSavedObjects), per package.
         WebKitWebContext* context = webkit_web_context_new_ephemeral();
         // The engine needs a valid language tag even under the C locale.
         const char* languages[] = { "en-US", nullptr };
@@ -105,23 +130,46 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     webkit_user_content_manager_register_script_message_handler(content, "quorvel");
     g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(OnScriptMessage), this);
 
-    m_pView = WEBKIT_WEB_VIEW(g_object_new(
-        WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(), "user-content-manager", content, nullptr));
+    // Sound may start without a click, as it does in a projector: with the
+    // default policy the engine's audio stays suspended, and a movie with
+    // streaming sound stands still, until the user clicks.
+    WebKitWebsitePolicies* policies
+        = webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
+    m_pView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedContext(),
+        "user-content-manager", content, "website-policies", policies, nullptr));
+    g_object_unref(policies);
     g_object_unref(content);
     g_object_ref_sink(m_pView);
     g_object_set_data(G_OBJECT(m_pView), "quorvel-view", this);
 
     WebKitSettings* settings = webkit_web_view_get_settings(m_pView);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
-    webkit_settings_set_enable_write_console_messages_to_stdout(
-        settings, std::getenv("QUORVEL_CONTROL_DEBUG") != nullptr);
     webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
     // The engine's own menu is off; the web view's must never show either.
     g_signal_connect(m_pView, "context-menu",
         G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer) {
             return TRUE;
         }),
         nullptr);
+    // The page stays: navigations and new windows become links.
+    g_signal_connect(m_pView, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+    g_signal_connect(m_pView, "create",
+        G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer data) -> GtkWidget* {
+            if (WebKitURIRequest* request = webkit_navigation_action_get_request(action))
+                static_cast<CRuffleView*>(data)->OpenLink(webkit_uri_request_get_uri(request));
+            return nullptr;
+        }),
+        this);
+    // Keys go to the movie whenever the window has the keyboard.
+    g_signal_connect(m_pView, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) {
+        static_cast<CRuffleView*>(data)->Run("window.quorvel.focus()");
+        return FALSE;
+    }),
+        this);
+    g_signal_connect(m_pView, "map",
+        G_CALLBACK(+[](GtkWidget*, gpointer data) { static_cast<CRuffleView*>(data)->FocusMovie(); }), this);
+
     GdkRGBA black { 0, 0, 0, 1 };
     webkit_web_view_set_background_color(m_pView, &black);
     webkit_web_view_load_uri(m_pView, PageUrl);
@@ -129,14 +177,27 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
 
 CRuffleView::~CRuffleView()
 {
-    if (m_pView) {
-        g_object_set_data(G_OBJECT(m_pView), "quorvel-view", nullptr);
-        g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(m_pView), this);
-        GtkWidget* widget = GTK_WIDGET(m_pView);
-        if (GtkWidget* parent = gtk_widget_get_parent(widget))
-            gtk_container_remove(GTK_CONTAINER(parent), widget);
-        g_object_unref(m_pView);
+    if (!m_pView)
+        return;
+    // Removing the movie from the page stops its sound and makes the engine
+    // write what it saved; the page says when that is done.
+    if (m_bPageReady && m_nMovieGeneration > 0) {
+        Run("window.quorvel.unload()");
+        gint64 deadline = g_get_monotonic_time() + UnloadWaitMicroseconds;
+        while (!m_bUnloaded && g_get_monotonic_time() < deadline) {
+            if (!g_main_context_iteration(nullptr, FALSE))
+                g_usleep(1000);
+        }
     }
+    g_object_set_data(G_OBJECT(m_pView), "quorvel-view", nullptr);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(m_pView), this);
+    g_signal_handlers_disconnect_by_data(m_pView, this);
+    GtkWidget* widget = GTK_WIDGET(m_pView);
+    if (GtkWidget* parent = gtk_widget_get_parent(widget))
+        gtk_container_remove(GTK_CONTAINER(parent), widget);
+    g_object_unref(m_pView);
+    if (m_pMovie)
+        g_bytes_unref(m_pMovie);
 }
 
 GtkWidget* CRuffleView::Widget() const
@@ -146,25 +207,107 @@ GtkWidget* CRuffleView::Widget() const
 
 void CRuffleView::ServeRequestFor(CRuffleView* self, WebKitURISchemeRequest* request)
 {
+    std::string uri = webkit_uri_scheme_request_get_uri(request);
     std::string path = webkit_uri_scheme_request_get_path(request);
-    if (path == "/index.html") {
-        std::string_view page = EnginePage();
-        FinishWith(request, page.data(), page.size(), "text/html", false);
+    if (uri.starts_with(PackageBase)) {
+        if (self) {
+            self->ServePackageFile(request, uri.substr(PackageBase.size()));
+            return;
+        }
+        FinishNotFound(request, path);
         return;
     }
-    if (path.starts_with("/movie/") && self && !self->m_movie.empty()) {
-        FinishWith(
-            request, self->m_movie.data(), self->m_movie.size(), "application/x-shockwave-flash", true);
+    if (!uri.starts_with("quorvel-control://engine/")) {
+        FinishNotFound(request, path);
+        return;
+    }
+    if (path == "/index.html") {
+        std::string_view page = EnginePage();
+        GBytes* bytes = g_bytes_new_static(page.data(), page.size());
+        FinishWithBytes(request, bytes, "text/html");
+        g_bytes_unref(bytes);
         return;
     }
     if (const EngineFile* file = FindEngineFile(path.substr(1))) {
-        FinishWith(
-            request, file->bytes.data(), file->bytes.size(), std::string(file->mimeType).c_str(), false);
+        GBytes* bytes = g_bytes_new_static(file->bytes.data(), file->bytes.size());
+        FinishWithBytes(request, bytes, std::string(file->mimeType).c_str());
+        g_bytes_unref(bytes);
         return;
     }
-    GError* error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "%s: no such file", path.c_str());
-    webkit_uri_scheme_request_finish_error(request, error);
-    g_error_free(error);
+    FinishNotFound(request, path);
+}
+
+void CRuffleView::ServePackageFile(WebKitURISchemeRequest* request, const std::string& path)
+{
+    std::optional<std::string> name = PackageFileName(path);
+    if (!name) {
+        FinishNotFound(request, path);
+        return;
+    }
+    std::string type(ContentTypeFor(*name));
+    // The movie being started comes from memory, once: the engine asks for
+    // it first, and anything that asks later gets the file as it is.
+    if (m_pMovie && *name == m_strMovieName) {
+        GBytes* movie = m_pMovie;
+        m_pMovie = nullptr;
+        FinishWithBytes(request, movie, type.c_str());
+        g_bytes_unref(movie);
+        return;
+    }
+    std::optional<PackageFile> file = OpenPackageFile(m_strFolder, *name);
+    if (!file) {
+        if (Debugging())
+            std::fprintf(stderr, "quorvel: not in the package: %s\n", name->c_str());
+        FinishNotFound(request, *name);
+        return;
+    }
+    GInputStream* stream = g_unix_input_stream_new(file->fd, TRUE);
+    FinishWithStream(request, stream, gint64(file->size), type.c_str());
+    g_object_unref(stream);
+}
+
+int CRuffleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, int type, void* data)
+{
+    auto* self = static_cast<CRuffleView*>(data);
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION
+        && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
+        return FALSE;
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    std::string uri = request ? webkit_uri_request_get_uri(request) : "";
+    // Only the engine's own page, and only before it has come up.
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !self->m_bPageReady && uri == PageUrl) {
+        webkit_policy_decision_use(decision);
+        return TRUE;
+    }
+    webkit_policy_decision_ignore(decision);
+    self->OpenLink(uri);
+    return TRUE;
+}
+
+void CRuffleView::OpenLink(const std::string& url)
+{
+    LinkDecision decision = DecideLink(url, m_strFolder);
+    if (decision.kind == LinkDecision::Kind::Refused) {
+        std::fprintf(stderr, "quorvel: link refused: %s\n", decision.target.c_str());
+        return;
+    }
+    // The desktop's default handler for the scheme (or, for a file of the
+    // package, for its type), as the user's settings choose it.
+    auto* shown = new std::string(url);
+    g_app_info_launch_default_for_uri_async(
+        decision.target.c_str(), nullptr, nullptr,
+        +[](GObject*, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::string> link(static_cast<std::string*>(data));
+            GError* error = nullptr;
+            if (!g_app_info_launch_default_for_uri_finish(result, &error)) {
+                std::fprintf(stderr, "quorvel: the link %s could not be opened: %s\n", link->c_str(),
+                    error ? error->message : "no handler");
+                g_clear_error(&error);
+            }
+        },
+        shown);
 }
 
 void CRuffleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, void* data)
@@ -176,7 +319,7 @@ void CRuffleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptRes
     auto property = [&](const char* name) {
         JSCValue* member = jsc_value_object_get_property(value, name);
         std::string text;
-        if (member && jsc_value_is_string(member)) {
+        if (member && (jsc_value_is_string(member) || jsc_value_is_number(member))) {
             char* raw = jsc_value_to_string(member);
             text = raw;
             g_free(raw);
@@ -186,25 +329,54 @@ void CRuffleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptRes
         return text;
     };
     std::string type = property("type");
+    std::string load = property("load");
     if (type == "fscommand")
-        self->HandleMessage(type, property("command"), property("args"));
+        self->HandleMessage(type, load, property("command"), property("args"));
+    else if (type == "storage-set" || type == "storage-remove")
+        self->HandleMessage(type, load, property("key"), property("value"));
+    else if (type == "console")
+        self->HandleMessage(type, load, property("level"), property("message"));
+    else if (type == "link")
+        self->HandleMessage(type, load, property("url"), {});
     else
-        self->HandleMessage(type, property("message"), {});
+        self->HandleMessage(type, load, property("message"), {});
 }
 
-void CRuffleView::HandleMessage(const std::string& type, const std::string& first, const std::string& second)
+void CRuffleView::HandleMessage(
+    const std::string& type, const std::string& load, const std::string& first, const std::string& second)
 {
+    bool current = load == std::to_string(m_nMovieGeneration);
     if (type == "ready") {
         m_bPageReady = true;
+        if (Debugging())
+            Run("window.quorvel.debug()");
         if (m_bMoviePending)
             StartMovie();
     } else if (type == "fscommand") {
         if (first == FrameReportCommand) {
-            m_nFrame = LONG(std::strtol(second.c_str(), nullptr, 10));
+            // A report counts only for the movie that sent it: the last
+            // movie's can still be on their way when the next one starts.
+            if (current && m_nFrame != QV_FRAME_UNCOUNTED)
+                m_nFrame = LONG(std::strtol(second.c_str(), nullptr, 10));
             return;
         }
         if (m_onFSCommand)
             m_onFSCommand(first, second);
+    } else if (type == "storage-set") {
+        m_saved.Set(first, second);
+    } else if (type == "storage-remove") {
+        m_saved.Remove(first);
+    } else if (type == "storage-clear") {
+        m_saved.Clear();
+    } else if (type == "link") {
+        OpenLink(first);
+    } else if (type == "loaded") {
+        if (current)
+            FocusMovie();
+    } else if (type == "unloaded") {
+        m_bUnloaded = true;
+    } else if (type == "console") {
+        std::fprintf(stderr, "quorvel: console %s: %s\n", first.c_str(), second.c_str());
     } else if (type == "error") {
         std::fprintf(stderr, "quorvel: the movie could not be played: %s\n", first.c_str());
     }
@@ -216,6 +388,14 @@ void CRuffleView::Run(const std::string& script)
         m_pView, script.c_str(), gssize(script.size()), nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
+void CRuffleView::FocusMovie()
+{
+    if (gtk_widget_get_mapped(GTK_WIDGET(m_pView)))
+        gtk_widget_grab_focus(GTK_WIDGET(m_pView));
+    if (m_bPageReady)
+        Run("window.quorvel.focus()");
+}
+
 void CRuffleView::SetScaleMode(LONG mode)
 {
     m_nScaleMode = (mode >= 0 && mode <= 3) ? mode : 0;
@@ -223,9 +403,17 @@ void CRuffleView::SetScaleMode(LONG mode)
 
 void CRuffleView::SetBackgroundColor(LONG rgb)
 {
-    m_strBackground = ColourToCss(rgb);
+    m_strBackground = rgb < 0 ? std::string() : ColourToCss(rgb);
     if (m_bPageReady)
-        Run("window.quorvel.background(" + JsString(m_strBackground) + ")");
+        Run("window.quorvel.background(" + (m_strBackground.empty() ? "null" : JsString(m_strBackground))
+            + ")");
+}
+
+void CRuffleView::SetSavedDataFolder(const std::string& folder)
+{
+    auto host = platform::ToHostPath(folder.c_str());
+    m_saved.Open(host ? *host : std::string());
+    m_bSavedDataSent = false;
 }
 
 bool CRuffleView::LoadMovie(LONG, const std::string& path)
@@ -233,14 +421,27 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     auto host = platform::ToHostPath(path.c_str());
     if (!host)
         return false;
-    std::ifstream in(*host, std::ios::binary);
-    if (!in)
-        return false;
-    std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<BYTE> bytes;
+    {
+        std::ifstream in(*host, std::ios::binary);
+        if (!in)
+            return false;
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    size_t slash = host->rfind('/');
+    m_strFolder = slash == std::string::npos ? std::string(".") : host->substr(0, slash ? slash : 1);
+    m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);
+
     auto reporting = AddFrameReports(bytes);
-    m_movie = reporting ? std::move(*reporting) : std::move(bytes);
+    auto* movie = new std::vector<BYTE>(reporting ? std::move(*reporting) : std::move(bytes));
+    bytes = {};
+    if (m_pMovie)
+        g_bytes_unref(m_pMovie);
+    m_pMovie = g_bytes_new_with_free_func(
+        movie->data(), movie->size(), +[](gpointer data) { delete static_cast<std::vector<BYTE>*>(data); },
+        movie);
     ++m_nMovieGeneration;
-    m_nFrame = 0;
+    m_nFrame = reporting ? 0 : QV_FRAME_UNCOUNTED;
     m_bMoviePending = true;
     if (m_bPageReady)
         StartMovie();
@@ -251,10 +452,20 @@ void CRuffleView::StartMovie()
 {
     static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
     m_bMoviePending = false;
-    std::string url = std::string(Scheme) + "://engine/movie/" + std::to_string(m_nMovieGeneration) + ".swf";
+    if (!m_bSavedDataSent) {
+        std::string items = "{";
+        for (const auto& [key, value] : m_saved.Items())
+            items += (items.size() > 1 ? "," : "") + JsString(key) + ":" + JsString(value);
+        Run("window.quorvel.restore(" + items + "})");
+        m_bSavedDataSent = true;
+    }
+    std::string url = PackageUrl(m_strMovieName);
     std::string options = "{scale:" + JsString(s_scales[m_nScaleMode])
+        + ",base:" + JsString(std::string(PackageBase))
         + ",background:" + (m_strBackground.empty() ? std::string("null") : JsString(m_strBackground)) + "}";
-    Run("window.quorvel.load(" + JsString(url) + "," + options + ")");
+    Run("window.quorvel.load(" + JsString(url) + "," + options + ","
+        + JsString(std::to_string(m_nMovieGeneration)) + ")");
+    FocusMovie();
 }
 
 void CRuffleView::Play()

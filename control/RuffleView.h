@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/SavedObjects.h"
 #include "platform/Types.h"
 
 #include <functional>
@@ -8,18 +9,25 @@
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
+typedef struct _GBytes GBytes;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitURISchemeRequest WebKitURISchemeRequest;
 typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitJavascriptResult WebKitJavascriptResult;
+typedef struct _WebKitPolicyDecision WebKitPolicyDecision;
 
-// The control's window: a web view running the movie engine, fed through a
-// private URI scheme with the engine's files and the current movie.
+// The control's window: a web view running the movie engine. A private URI
+// scheme serves the engine's page and files (quorvel-control://engine/...)
+// and the package (quorvel-control://package/..., see PackageFiles.h): the
+// current movie, rewritten to report its frames, and every other file of
+// the workspace as it is. The page never navigates; links go to the
+// desktop (LinkPolicy.h).
 class CRuffleView {
 public:
     using FSCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
 
     explicit CRuffleView(FSCommandHandler onFSCommand);
+    // Stops the movie, which writes what it saved, before the view goes.
     ~CRuffleView();
     CRuffleView(const CRuffleView&) = delete;
     CRuffleView& operator=(const CRuffleView&) = delete;
@@ -30,13 +38,19 @@ public:
     // it exactly, 3 keeps its size; others count as 0. Takes effect with the
     // next movie.
     void SetScaleMode(LONG mode);
+    // 0x00RRGGBB behind the movie, overriding its own; -1 (or any negative
+    // value) gives the movie its own colour again.
     void SetBackgroundColor(LONG rgb);
+    // Where what movies save is kept across runs (one folder per package);
+    // read at once, written at every change. Set before the first movie.
+    void SetSavedDataFolder(const std::string& folder);
     // False when the file cannot be read.
     bool LoadMovie(LONG layer, const std::string& path);
     void Play();
     void Stop();
-    // The root timeline's frame, counted from 0, as the movie last reported
-    // it; 0 before the first report.
+    // The root timeline's frame, counted from 0, as the current movie last
+    // reported it: 0 before its first report, -1 for a movie that cannot
+    // report its frames.
     LONG FrameNum() const { return m_nFrame; }
 
     // Serves a request of the private scheme for the view it came from.
@@ -44,17 +58,30 @@ public:
 
 private:
     static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, void* self);
-    void HandleMessage(const std::string& type, const std::string& first, const std::string& second);
+    static int OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, int type, void* self);
+    void HandleMessage(const std::string& type, const std::string& load, const std::string& first,
+        const std::string& second);
+    void ServePackageFile(WebKitURISchemeRequest* request, const std::string& path);
+    void OpenLink(const std::string& url);
     void Run(const std::string& script);
     void StartMovie();
+    void FocusMovie();
 
     FSCommandHandler m_onFSCommand {};
     WebKitWebView* m_pView { nullptr };
     bool m_bPageReady { false };
     bool m_bMoviePending { false };
+    bool m_bUnloaded { false };
+    bool m_bSavedDataSent { false };
     LONG m_nScaleMode { 0 };
     std::string m_strBackground {};
-    std::vector<BYTE> m_movie {};
+    // The folder of the package's files: the current movie's.
+    std::string m_strFolder {};
+    // The current movie's name in the package, and its bytes (rewritten to
+    // report frames) until the engine has asked for them.
+    std::string m_strMovieName {};
+    GBytes* m_pMovie { nullptr };
     unsigned m_nMovieGeneration { 0 };
     LONG m_nFrame { 0 };
+    CSavedObjects m_saved {};
 };

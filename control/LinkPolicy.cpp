@@ -1,0 +1,64 @@
+#include "control/LinkPolicy.h"
+
+#include "control/PackageFiles.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unistd.h>
+
+namespace {
+
+std::string SchemeOf(std::string_view url)
+{
+    size_t colon = url.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return {};
+    std::string scheme(url.substr(0, colon));
+    bool valid = std::isalpha(static_cast<unsigned char>(scheme[0]))
+        && std::all_of(scheme.begin(), scheme.end(),
+            [](unsigned char c) { return std::isalnum(c) || c == '+' || c == '-' || c == '.'; });
+    if (!valid)
+        return {};
+    std::transform(
+        scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    return scheme;
+}
+
+std::string FileUri(const std::string& path)
+{
+    static const char* const s_hex = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            uri += char(c);
+        } else {
+            uri += '%';
+            uri += s_hex[c >> 4];
+            uri += s_hex[c & 15];
+        }
+    }
+    return uri;
+}
+
+} // namespace
+
+LinkDecision DecideLink(std::string_view url, const std::string& packageFolder)
+{
+    std::string scheme = SchemeOf(url);
+    if (scheme == "http" || scheme == "https" || scheme == "mailto")
+        return { LinkDecision::Kind::Desktop, std::string(url) };
+    if (url.starts_with(PackageBase)) {
+        std::optional<std::string> name = PackageFileName(url.substr(PackageBase.size()));
+        if (!name)
+            return { LinkDecision::Kind::Refused, "not a file of the package: " + std::string(url) };
+        std::optional<PackageFile> file = OpenPackageFile(packageFolder, *name);
+        if (!file)
+            return { LinkDecision::Kind::Refused, "no such file in the package: " + *name };
+        close(file->fd);
+        return { LinkDecision::Kind::Desktop, FileUri(packageFolder + "/" + file->name) };
+    }
+    std::string shown(url.substr(0, 200));
+    if (scheme.starts_with("quorvel-refused"))
+        shown = std::string(url.substr(url.find(':') + 1, 200));
+    return { LinkDecision::Kind::Refused, "links of this kind are not opened: " + shown };
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// What becomes of a link that a movie opens (getURL, navigateToURL, a form
+// it submits): the engine's page never goes anywhere, so every link is
+// either handed to the desktop's default handler or refused.
+struct LinkDecision {
+    enum class Kind {
+        Desktop, // `target` (a URI) goes to the desktop's handler for its scheme
+        Refused, // `target` says why, for one line on stderr
+    };
+    Kind kind { Kind::Refused };
+    std::string target {};
+};
+
+// http, https and mailto URLs go to the desktop as they are. A name of the
+// package (a relative link, resolved under the package's URL) is opened as
+// the workspace file it names when that is a regular file. Any other scheme
+// is refused.
+LinkDecision DecideLink(std::string_view url, const std::string& packageFolder);
