@@ -145,12 +145,19 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
     return TRUE;
 }
 
+// Lists a movie under the name it has in the workspace: extraction drops
+// the stored folders ("levels\\one.swf" is unpacked as "one.swf"), so that
+// is the name the player can load.
 void CPlayerApp::ListIfMovie(const CString& name)
 {
     CString tail = name.size() > 3 ? name.substr(name.size() - 3) : name;
     MakeUpper(tail);
-    if (_mbscmp(tail.c_str(), "SWF") == 0)
-        m_arrMovies.push_back(name);
+    if (_mbscmp(tail.c_str(), "SWF") != 0)
+        return;
+    size_t separator = name.find_last_of("\\/");
+    CString title = separator == CString::npos ? name : name.substr(separator + 1);
+    if (!title.empty())
+        m_arrMovies.push_back(title);
 }
 
 int CPlayerApp::ExitInstance()

@@ -100,8 +100,9 @@ TEST_F(StartupTest, ListsMoviesByTheirLastThreeLettersAndUnpacksBareNames)
 
     EXPECT_EQ(m_runner.m_nRuns, 1);
     EXPECT_EQ(m_runner.m_arrMovies,
-        (CStringArray { "intro.swf", "Intro.SwF", "INTRO.SWF", "swf", "intro.swf", "movies\\inner.swf" }));
-    // The stored folder is dropped on disk; the list keeps it.
+        (CStringArray { "intro.swf", "Intro.SwF", "INTRO.SWF", "swf", "intro.swf", "inner.swf" }));
+    // The stored folder is dropped on disk, and the list names the movie as
+    // it is there, so play-all can load it.
     EXPECT_TRUE(m_runner.m_files.count("inner.swf"));
     EXPECT_FALSE(m_runner.m_files.count("movies"));
     EXPECT_TRUE(m_runner.m_files.count("intro.swf2"));
