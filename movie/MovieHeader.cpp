@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <lzma.h>
 #include <memory>
 #include <new>
 #include <optional>
@@ -16,9 +18,23 @@
 namespace {
 
 constexpr BYTE CompressedSignature = 0x43; // 'C'
+// An LZMA body needs all three signature bytes: a first byte 'Z' alone has
+// always meant a stored body.
+constexpr BYTE LzmaSignature[3] = { 'Z', 'W', 'S' };
 constexpr DWORD BackgroundColourTag = 0x4302; // SetBackgroundColor, short form, 3 bytes
 // Deflate cannot expand one byte of its input to more than 1032 bytes of output.
 constexpr std::uint64_t MaxInflateRatio = 1032;
+// The most body bytes the frame header decoder can look at: the widest
+// rectangle (5 + 4 x 31 bits, 17 bytes), frame rate and frame count, the
+// first tag's header and three colour bytes.
+constexpr std::size_t FrameHeaderMaxBytes = 17 + 4 + 2 + 3;
+// An LZMA body starts after the compressed length (4 bytes) and the
+// decoder's 5 properties bytes.
+constexpr std::size_t LzmaPropertiesSize = 5;
+// The decoder's dictionary never needs to hold more than the bytes it is
+// asked for; a smaller one decodes those the same and keeps a declared
+// dictionary of gigabytes from being allocated.
+constexpr std::uint32_t LzmaDictionaryLimit = 64 * 1024;
 
 // Reads until `count` bytes have arrived or the file ends; returns how many did.
 std::size_t ReadFully(CFile& file, BYTE* buffer, std::size_t count)
@@ -72,6 +88,63 @@ std::optional<std::vector<BYTE>> Inflate(const std::vector<BYTE>& input, std::ui
     return std::vector<BYTE>(output.get(), output.get() + length);
 }
 
+// Decodes the first `capacity` bytes of the raw LZMA1 stream that follows in
+// `file`, or fewer when the stream ends before. Nothing when the properties
+// are invalid, the stream is damaged or cut short, or memory runs out.
+std::optional<std::vector<BYTE>> DecodeLzmaBody(
+    CFile& file, const BYTE (&properties)[LzmaPropertiesSize], std::size_t capacity)
+{
+    if (capacity == 0)
+        return std::nullopt;
+    lzma_filter filters[2] { { LZMA_FILTER_LZMA1, nullptr }, { LZMA_VLI_UNKNOWN, nullptr } };
+    if (lzma_properties_decode(&filters[0], nullptr, properties, sizeof properties) != LZMA_OK)
+        return std::nullopt;
+    std::unique_ptr<lzma_options_lzma, decltype(&std::free)> options(
+        static_cast<lzma_options_lzma*>(filters[0].options), &std::free);
+    options->dict_size
+        = std::clamp<std::uint32_t>(options->dict_size, LZMA_DICT_SIZE_MIN, LzmaDictionaryLimit);
+
+    lzma_stream stream = LZMA_STREAM_INIT;
+    if (lzma_raw_decoder(&stream, filters) != LZMA_OK)
+        return std::nullopt;
+    std::unique_ptr<lzma_stream, decltype(&lzma_end)> guard(&stream, &lzma_end);
+
+    std::vector<BYTE> body(capacity);
+    stream.next_out = body.data();
+    stream.avail_out = body.size();
+    BYTE input[4096];
+    while (stream.avail_out > 0) {
+        if (stream.avail_in == 0) {
+            stream.next_in = input;
+            stream.avail_in = ReadFully(file, input, sizeof input);
+        }
+        // Without more input the stream is cut short: finishing then reports
+        // the missing end as an error instead of waiting for bytes.
+        lzma_ret result = lzma_code(&stream, stream.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
+        if (result == LZMA_STREAM_END)
+            break;
+        if (result != LZMA_OK)
+            return std::nullopt;
+    }
+    body.resize(body.size() - stream.avail_out);
+    return body;
+}
+
+// The body of a "ZWS" movie as far as the frame header decoder can look,
+// and never more than its L - 8 bytes. The compressed length is not needed:
+// decoding stops once those bytes are out.
+std::optional<std::vector<BYTE>> ReadLzmaBody(CFile& file, DWORD declaredLength)
+{
+    BYTE lengthAndProperties[4 + LzmaPropertiesSize] {};
+    if (ReadFully(file, lengthAndProperties, sizeof lengthAndProperties) != sizeof lengthAndProperties)
+        return std::nullopt;
+    BYTE properties[LzmaPropertiesSize] {};
+    std::copy_n(lengthAndProperties + 4, LzmaPropertiesSize, properties);
+    std::uint64_t bodyLength = declaredLength >= 8 ? declaredLength - 8 : 0;
+    return DecodeLzmaBody(
+        file, properties, std::size_t(std::min<std::uint64_t>(bodyLength, FrameHeaderMaxBytes)));
+}
+
 MovieSize DecodeFrameHeader(const std::vector<BYTE>& body, DWORD& colour)
 {
     CBitReader reader(body.data(), std::int64_t(body.size()) * 8);
@@ -114,6 +187,12 @@ MovieSize ReadMovieHeader(CString path, DWORD& colour)
         // The declared length counts the 8 header bytes; the body buffer is
         // sized L - 4 like the file always was. Below 4 there is no body.
         std::uint64_t capacity = declaredLength >= 4 ? declaredLength - 4 : 0;
+        if (std::equal(std::begin(LzmaSignature), std::end(LzmaSignature), header)) {
+            std::optional<std::vector<BYTE>> decoded = ReadLzmaBody(file, declaredLength);
+            if (!decoded)
+                return {};
+            return DecodeFrameHeader(*decoded, colour);
+        }
         body = ReadBody(file, capacity);
         if (header[0] == CompressedSignature) {
             std::optional<std::vector<BYTE>> inflated = Inflate(body, capacity);

@@ -261,3 +261,75 @@ TEST_F(MovieHeader, TheSampleLogoIsALoopingMovieOfTheSampleSize)
     EXPECT_EQ(walk.status, 0) << walk.err;
     EXPECT_NE(walk.out.find("frames 96"), std::string::npos) << walk.out;
 }
+
+TEST_F(MovieHeader, LzmaMoviesGiveWhatTheStoredMovieGives)
+{
+    CMovieWriter wide(SwfRect::FromPixels(800, 600), 12);
+    wide.SetFrameRectBits(31); // the widest frame header there is
+    wide.SetBackgroundColor(SwfRgb::FromHex(0xA1B2C3));
+    wide.ShowFrame();
+    CMovieWriter tiny(SwfRect::FromPixels(16, 9), 12); // a body shorter than the widest header
+    tiny.SetBackgroundColor(SwfRgb::FromHex(0x010203));
+    CMovieWriter late(SwfRect::FromPixels(100, 50), 12);
+    late.ShowFrame();
+    late.SetBackgroundColor(SwfRgb::FromHex(0x336699));
+    for (const CMovieWriter& movie : { SampleMovie(), SampleMovie(TagForm::Long), wide, tiny, late }) {
+        DWORD stored = Untouched;
+        DWORD lzma = Untouched;
+        MovieSize storedSize = Read(movie.Build(), stored);
+        std::vector<BYTE> file = movie.Build({ .compression = MovieCompression::Lzma, .version = 13 });
+        ASSERT_EQ(std::string(file.begin(), file.begin() + 3), "ZWS");
+        EXPECT_EQ(Read(file, lzma), storedSize);
+        EXPECT_EQ(lzma, stored);
+    }
+    EXPECT_TRUE(m_presenter.m_texts.empty());
+}
+
+TEST_F(MovieHeader, DamagedOrTruncatedLzmaMoviesGiveZeroSize)
+{
+    std::vector<BYTE> good = SampleMovie().Build({ .compression = MovieCompression::Lzma });
+    const std::size_t dataStart = 17;
+    std::vector<std::vector<BYTE>> files;
+    // Cut anywhere before the stream gives the header's bytes (the first 32
+    // bytes of data are more than those need).
+    for (std::size_t length : { std::size_t(8), std::size_t(12), std::size_t(16), dataStart, dataStart + 4 })
+        files.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(length));
+    std::vector<BYTE> badProperties = good;
+    badProperties[12] = 0xFF; // lc/lp/pb beyond what LZMA allows
+    files.push_back(badProperties);
+    std::vector<BYTE> hugeDictionary = good;
+    std::fill_n(hugeDictionary.begin() + 13, 4, 0xFF);
+    std::vector<BYTE> badData = good;
+    badData[dataStart] = 0xFF; // the range coder's first byte is always 0
+    files.push_back(badData);
+    // Nothing declared after the header: nothing to decode.
+    for (DWORD declared : { 0u, 7u, 8u })
+        files.push_back(
+            SampleMovie().Build({ .compression = MovieCompression::Lzma, .declaredLength = declared }));
+    for (const auto& file : files) {
+        DWORD colour = Untouched;
+        EXPECT_EQ(Read(file, colour), (MovieSize { 0, 0 })) << file.size();
+        EXPECT_EQ(colour, Untouched);
+    }
+    EXPECT_TRUE(m_presenter.m_texts.empty());
+
+    // A dictionary declared at 4 GiB is not allocated: the header needs little.
+    DWORD colour = Untouched;
+    EXPECT_EQ(Read(hugeDictionary, colour), (MovieSize { 550, 400 }));
+    EXPECT_EQ(colour, 0x336699u);
+    // Garbage after the header's bytes is never decoded.
+    std::vector<BYTE> damagedTail = good;
+    for (std::size_t i = good.size() / 2; i < good.size(); ++i)
+        damagedTail[i] ^= 0x5A;
+    EXPECT_EQ(Read(damagedTail), (MovieSize { 550, 400 }));
+    // A declared length beyond the file changes nothing; one that ends
+    // before the first tag leaves it undecoded, as for a stored movie.
+    EXPECT_EQ(
+        Read(SampleMovie().Build({ .compression = MovieCompression::Lzma, .declaredLength = 0xFFFFFFFF })),
+        (MovieSize { 550, 400 }));
+    colour = Untouched;
+    EXPECT_EQ(
+        Read(SampleMovie().Build({ .compression = MovieCompression::Lzma, .declaredLength = 8 + 9 }), colour),
+        (MovieSize { 550, 400 }));
+    EXPECT_EQ(colour, Untouched);
+}

@@ -56,6 +56,8 @@ TEST(PackInfo, PrintsSizeAndColourForEveryHeaderVariant)
         { .signature1 = 'X', .signature2 = 0, .signature3 = 0, .version = 0 },
         { .compression = MovieCompression::Zlib, .version = 255 },
         { .declaredLength = 0xFFFFFFFF },
+        { .compression = MovieCompression::Lzma, .version = 13 },
+        { .compression = MovieCompression::Lzma, .declaredLength = 0xFFFFFFFF },
     };
     for (const MovieFileLayout& layout : layouts) {
         CommandResult result = InfoOf(scratch, AssembleMovieFile(body, layout));
@@ -66,6 +68,7 @@ TEST(PackInfo, PrintsSizeAndColourForEveryHeaderVariant)
     CMovieWriter wide = Movie(800, 600);
     wide.SetFrameRectBits(24);
     EXPECT_EQ(InfoOf(scratch, wide.Build({ .compression = MovieCompression::Zlib })).out, "800x600\n");
+    EXPECT_EQ(InfoOf(scratch, wide.Build({ .compression = MovieCompression::Lzma })).out, "800x600\n");
 
     EXPECT_EQ(
         InfoOf(scratch, Movie(320, 240, SwfRgb::FromHex(0x123456), TagForm::Long).Build()).out, "320x240\n");
@@ -88,6 +91,14 @@ TEST(PackInfo, ReportsMoviesWithoutAFrameRectangleAsZeroSize)
     CommandResult damaged = InfoOf(scratch, corrupt);
     EXPECT_EQ(damaged.status, 0);
     EXPECT_EQ(damaged.out, "0x0\n");
+
+    std::vector<BYTE> lzma
+        = Movie(550, 400, SwfRgb::FromHex(0xA1B2C3)).Build({ .compression = MovieCompression::Lzma });
+    lzma.resize(20); // the stream stops before the frame header
+    CommandResult cut = InfoOf(scratch, lzma);
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_EQ(cut.out, "0x0\n");
+    EXPECT_EQ(cut.err, "");
 }
 
 TEST(PackInfo, FailsOnUnreadableFilesAndBadUsage)

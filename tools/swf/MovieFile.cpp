@@ -1,15 +1,70 @@
 #include "tools/swf/MovieFile.h"
 
 #include <iterator>
+#include <lzma.h>
+#include <memory>
 #include <stdexcept>
 #include <zlib.h>
+
+namespace {
+
+void AppendLittleEndian(std::vector<BYTE>& file, DWORD value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        file.push_back(BYTE(value >> shift));
+}
+
+// Appends the compressed length, the properties and the raw LZMA1 data of
+// `body`, compressed with liblzma's default preset.
+void AppendLzma(std::vector<BYTE>& file, std::span<const BYTE> body)
+{
+    lzma_options_lzma options {};
+    if (lzma_lzma_preset(&options, LZMA_PRESET_DEFAULT))
+        throw std::runtime_error("liblzma has no default preset");
+    lzma_filter filters[2] { { LZMA_FILTER_LZMA1, &options }, { LZMA_VLI_UNKNOWN, nullptr } };
+    BYTE properties[5] {};
+    if (lzma_properties_encode(&filters[0], properties) != LZMA_OK)
+        throw std::runtime_error("liblzma could not encode the LZMA properties");
+
+    lzma_stream stream = LZMA_STREAM_INIT;
+    if (lzma_raw_encoder(&stream, filters) != LZMA_OK)
+        throw std::runtime_error("liblzma could not start an LZMA encoder");
+    std::unique_ptr<lzma_stream, decltype(&lzma_end)> guard(&stream, &lzma_end);
+    std::vector<BYTE> packed(body.size() + body.size() / 2 + 4096);
+    stream.next_in = body.data();
+    stream.avail_in = body.size();
+    stream.next_out = packed.data();
+    stream.avail_out = packed.size();
+    lzma_ret result = LZMA_OK;
+    while (result == LZMA_OK) {
+        if (stream.avail_out == 0) {
+            std::size_t done = packed.size();
+            packed.resize(done * 2);
+            stream.next_out = packed.data() + done;
+            stream.avail_out = packed.size() - done;
+        }
+        result = lzma_code(&stream, LZMA_FINISH);
+    }
+    if (result != LZMA_STREAM_END)
+        throw std::runtime_error("liblzma could not compress the movie body");
+    packed.resize(stream.total_out);
+
+    AppendLittleEndian(file, DWORD(packed.size()));
+    file.insert(file.end(), std::begin(properties), std::end(properties));
+    file.insert(file.end(), packed.begin(), packed.end());
+}
+
+} // namespace
 
 std::vector<BYTE> AssembleMovieFile(std::span<const BYTE> body, const MovieFileLayout& layout)
 {
     bool compressed = layout.compression == MovieCompression::Zlib;
+    bool lzma = layout.compression == MovieCompression::Lzma;
     DWORD length = layout.declaredLength.value_or(DWORD(8 + body.size()));
     const BYTE header[8] {
-        layout.signature1.value_or(compressed ? BYTE('C') : BYTE('F')),
+        layout.signature1.value_or(lzma ? BYTE('Z')
+                : compressed            ? BYTE('C')
+                                        : BYTE('F')),
         layout.signature2,
         layout.signature3,
         layout.version,
@@ -19,6 +74,10 @@ std::vector<BYTE> AssembleMovieFile(std::span<const BYTE> body, const MovieFileL
         BYTE(length >> 24),
     };
     std::vector<BYTE> file(std::begin(header), std::end(header));
+    if (lzma) {
+        AppendLzma(file, body);
+        return file;
+    }
     file.reserve(sizeof header + (compressed ? compressBound(uLong(body.size())) : body.size()));
     if (!compressed) {
         file.insert(file.end(), body.begin(), body.end());

@@ -9,9 +9,13 @@
 enum class MovieCompression {
     Stored, // "FWS": the body follows the header as is
     Zlib, // "CWS": the body follows as one zlib stream
+    // "ZWS": the compressed length (4 bytes), the 5 LZMA properties bytes,
+    // then the body as raw LZMA1 data ending with the end-of-stream marker
+    Lzma,
 };
 
-// How the 8-byte file header is written. The defaults give a valid movie;
+// How the 8-byte file header is written (for LZMA, the 17 bytes before the
+// data). The defaults give a valid movie;
 // tests change single bytes to see what readers make of them.
 struct MovieFileLayout {
     MovieCompression compression { MovieCompression::Stored };
