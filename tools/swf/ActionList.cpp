@@ -21,6 +21,7 @@ enum ActionCode : BYTE {
     ActionSetProperty = 0x23,
     ActionTrace = 0x26,
     ActionCallFunction = 0x3D,
+    ActionReturn = 0x3E,
     ActionNewObject = 0x40,
     ActionInitObject = 0x43,
     ActionAdd2 = 0x47,
@@ -222,6 +223,11 @@ CActionList& CActionList::InitObject()
 CActionList& CActionList::Pop()
 {
     return Action(ActionPop);
+}
+
+CActionList& CActionList::Return()
+{
+    return Action(ActionReturn);
 }
 
 CActionList& CActionList::Add2()

@@ -63,6 +63,7 @@ public:
     // (value name)... count -> object
     CActionList& InitObject();
     CActionList& Pop();
+    CActionList& Return(); // value -> ; leaves the function
 
     // Arithmetic and comparisons.
     CActionList& Add2(); // a b -> a + b

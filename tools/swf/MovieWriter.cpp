@@ -41,11 +41,11 @@ constexpr WORD EditBorder = 0x0008;
 constexpr WORD EditHtml = 0x0002;
 constexpr WORD EditUseOutlines = 0x0001;
 
-// Button action conditions, 16 bits with bit 15 first: idle to over-down,
-// out-down to idle, out-down to over-down, over-down to out-down, over-down to
-// over-up (the release), over-up to over-down, over-up to idle, idle to
-// over-up; then a 7-bit key code and over-down to idle.
-constexpr WORD ButtonOnRelease = 0x0800;
+// Button action conditions, two bytes, each from bit 7 down. The first:
+// idle to over-down, out-down to idle, out-down to over-down, over-down to
+// out-down, over-down to over-up (the release), over-up to over-down, over-up
+// to idle, idle to over-up. The second: a 7-bit key code, over-down to idle.
+constexpr BYTE ButtonOnRelease = 0x08;
 
 void WriteString(CBitWriter& writer, const std::string& text)
 {
@@ -112,7 +112,9 @@ void CMovieWriter::DefineButton2(
     payload.WriteU16(WORD(2 + characters.Bytes().size()));
     payload.WriteBytes(characters.Bytes());
     payload.WriteU16(0); // the only action record
-    payload.WriteU16(ButtonOnRelease);
+    payload.WriteByte(ButtonOnRelease);
+    payload.WriteByte(0); // no key
+
     payload.WriteBytes(onRelease.Encode());
     AddTag(TagDefineButton2, payload.Bytes(), TagForm::Long);
 }
