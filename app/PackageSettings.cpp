@@ -21,5 +21,6 @@ CPackageSettings CPackageSettings::Read(const CString& workspace)
     settings.m_strMainMovie = ReadIniString("SETTINGS", "mainmovie", "", workspace + "\\package.ini");
     CString type = ReadIniString("SETTINGS", "type", "resource", workspace + "\\package.ini");
     settings.m_bPlayAll = _mbsicmp(type.c_str(), "resource") != 0;
+    settings.m_strId = ReadIniString("SETTINGS", "id", "", workspace + "\\package.ini");
     return settings;
 }

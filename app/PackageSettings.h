@@ -7,13 +7,15 @@
 // characters.
 CString ReadIniString(CString section, CString key, CString defaultValue, CString path);
 
-// The three settings the player starts with.
+// The settings the player starts with.
 struct CPackageSettings {
     BOOL m_bFullScreen { FALSE };
     CString m_strMainMovie {};
     BOOL m_bPlayAll { FALSE };
+    // The package's identity, empty when it has none (see app/SavedData.h).
+    CString m_strId {};
 
-    // Reads "fullscreen", "mainmovie" and "type" of section "SETTINGS" from
-    // `workspace`\package.ini, in that order.
+    // Reads "fullscreen", "mainmovie", "type" and "id" of section
+    // "SETTINGS" from `workspace`\package.ini, in that order.
     static CPackageSettings Read(const CString& workspace);
 };

@@ -1,0 +1,57 @@
+#include "app/SavedData.h"
+
+#include "platform/Com.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t MaxIdLength = 64;
+constexpr std::uint64_t FnvOffsetBasis = 0xCBF29CE484222325u;
+constexpr std::uint64_t FnvPrime = 0x100000001B3u;
+
+// The kernel's name of the running executable: its real path.
+CString RunningExecutable()
+{
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    return n > 0 && std::size_t(n) < sizeof buffer ? CString(buffer, std::size_t(n)) : CString();
+}
+
+} // namespace
+
+bool IsValidPackageId(const CString& id)
+{
+    if (id.empty() || id.size() > MaxIdLength)
+        return false;
+    for (char c : id) {
+        bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'
+            || c == '-';
+        if (!allowed)
+            return false;
+    }
+    return true;
+}
+
+CString ExecutablePackageId(const CString& executablePath)
+{
+    std::uint64_t hash = FnvOffsetBasis;
+    for (char c : executablePath) {
+        hash ^= std::uint8_t(c);
+        hash *= FnvPrime;
+    }
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return CString("exe-") + digits;
+}
+
+CString SavedDataFolder(const CString& packageId)
+{
+    // The class registry's folder is the data folder of the whole program.
+    CString registry = platform::GetClassRegistryPath();
+    CString dataFolder = registry.substr(0, registry.find_last_of('/'));
+    CString id = IsValidPackageId(packageId) ? packageId : ExecutablePackageId(RunningExecutable());
+    return dataFolder + "/saved/" + id;
+}
