@@ -87,6 +87,41 @@ Bytes PackageOf(const Bytes& image)
     return {};
 }
 
+// A settings text split into its id line's value and the rest, every other
+// byte as it was.
+struct SplitSettings {
+    std::string id;
+    std::string rest;
+};
+
+SplitSettings SplitId(const std::string& text)
+{
+    size_t at = text.starts_with("id=") ? 0 : text.find("\nid=");
+    if (at == std::string::npos)
+        return { "", text };
+    size_t begin = at == 0 ? 0 : at + 1;
+    size_t end = text.find('\n', begin);
+    end = end == std::string::npos ? text.size() : end + 1;
+    std::string line = text.substr(begin + 3, end - begin - 3);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return { line, text.substr(0, begin) + text.substr(end) };
+}
+
+bool IsGeneratedId(const std::string& id)
+{
+    return id.size() == 32 && id.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// The id that build printed on stdout.
+std::string PrintedId(const CommandResult& build)
+{
+    size_t at = build.out.find("\nid: ");
+    if (at == std::string::npos)
+        return "";
+    return build.out.substr(at + 5, build.out.find('\n', at + 5) - at - 5);
+}
+
 std::string SettingsOf(const BuildFixture& fixture, const std::string& target)
 {
     CommandResult extract
@@ -121,7 +156,7 @@ TEST_F(BuildFixture, PackagesAFolderIntoThePlayer)
     CommandResult list = Pack("list " + ShellQuote(output));
     ASSERT_EQ(list.status, 0) << list.err;
     const char* const lines[] = {
-        "package.ini\tfile size=51 ",
+        "package.ini\tfile size=88 ", // with "id=" and 32 digits
         "empty\\\tfolder size=0 packed=0 stored attributes=0x41C00010 made-by=0",
         "intro.swf\tfile size=9 ",
         "levels\\one.swf\tfile size=65536 ",
@@ -135,7 +170,10 @@ TEST_F(BuildFixture, PackagesAFolderIntoThePlayer)
     ASSERT_EQ(extract.status, 0) << extract.err;
     for (const auto& [name, bytes] : files)
         EXPECT_EQ(ReadFileBytes(scratch / ("out/" + fs::path(name).filename().string())), bytes) << name;
-    EXPECT_EQ(SettingsOf(*this, "settings"), "[SETTINGS]\r\nfullscreen=false\r\nmainmovie=intro.swf\r\n");
+    SplitSettings settings = SplitId(SettingsOf(*this, "settings"));
+    EXPECT_EQ(settings.rest, "[SETTINGS]\r\nfullscreen=false\r\nmainmovie=intro.swf\r\n");
+    EXPECT_TRUE(IsGeneratedId(settings.id)) << settings.id;
+    EXPECT_EQ(PrintedId(build), settings.id) << build.out;
 }
 
 // Entry times are the files' modification times, in DOS form.
@@ -185,8 +223,8 @@ TEST_F(BuildFixture, UnzipAnd7zReadThePackage)
     }
 }
 
-// package.ini: written from the options, or taken byte for byte from --ini
-// or from the inputs.
+// package.ini: written from the options, or taken from --ini or from the
+// inputs with every byte kept and an id line added.
 TEST_F(BuildFixture, SettingsFromOptionsIniOrInputs)
 {
     std::string movies = ShellQuote(scratch / "movies");
@@ -203,7 +241,10 @@ TEST_F(BuildFixture, SettingsFromOptionsIniOrInputs)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
         ASSERT_EQ(Build(c.options + " -o " + ShellQuote(output) + " " + movies).status, 0);
-        EXPECT_EQ(SettingsOf(*this, "settings-" + std::to_string(&c - cases)), c.settings);
+        std::string settings = SettingsOf(*this, "settings-" + std::to_string(&c - cases));
+        // The id follows the section header.
+        EXPECT_EQ(settings.substr(0, 15), "[SETTINGS]\r\nid=");
+        EXPECT_EQ(SplitId(settings).rest, c.settings);
     }
 
     const std::string own = "; ours\n[settings]\nType=Resource\nmainmovie=\"zero.swf\"\n";
@@ -211,17 +252,74 @@ TEST_F(BuildFixture, SettingsFromOptionsIniOrInputs)
     ASSERT_EQ(
         Build("--ini " + ShellQuote(scratch / "own.ini") + " -o " + ShellQuote(output) + " " + movies).status,
         0);
-    EXPECT_EQ(SettingsOf(*this, "from-ini"), own);
+    SplitSettings fromIni = SplitId(SettingsOf(*this, "from-ini"));
+    EXPECT_EQ(fromIni.rest, own);
+    EXPECT_TRUE(IsGeneratedId(fromIni.id)) << fromIni.id;
 
     WriteFileBytes(scratch / "movies/levels/package.ini", ToBytes(own));
     ASSERT_EQ(Build("-o " + ShellQuote(output) + " " + movies).status, 0);
-    EXPECT_EQ(SettingsOf(*this, "from-inputs"), own);
+    EXPECT_EQ(SplitId(SettingsOf(*this, "from-inputs")).rest, own);
     // Only one package.ini can win.
     CommandResult twice
         = Build("--ini " + ShellQuote(scratch / "own.ini") + " -o " + ShellQuote(output) + " " + movies);
     EXPECT_EQ(twice.status, 2);
     EXPECT_NE(twice.err.find("package.ini"), std::string::npos) << twice.err;
     EXPECT_EQ(Build("--fullscreen -o " + ShellQuote(output) + " " + movies).status, 1);
+}
+
+// Every package gets an identity: a new random one, the one --id names, or
+// the one its own package.ini has.
+TEST_F(BuildFixture, GivesEachPackageAnId)
+{
+    std::string movies = ShellQuote(scratch / "movies");
+    std::string ids[2];
+    for (std::string& id : ids) {
+        CommandResult build = Build("-o " + ShellQuote(output) + " " + movies);
+        ASSERT_EQ(build.status, 0) << build.err;
+        id = SplitId(SettingsOf(*this, "generated-" + std::to_string(&id - ids))).id;
+        EXPECT_TRUE(IsGeneratedId(id)) << id;
+        EXPECT_EQ(PrintedId(build), id) << build.out;
+    }
+    EXPECT_NE(ids[0], ids[1]);
+
+    const std::string kept = std::string(63, 'a') + "Z";
+    for (const std::string& id : { std::string("my_Game-1"), std::string("7"), kept }) {
+        CommandResult build = Build("--play-all --id " + id + " -o " + ShellQuote(output) + " " + movies);
+        ASSERT_EQ(build.status, 0) << build.err;
+        EXPECT_EQ(PrintedId(build), id);
+        EXPECT_EQ(SettingsOf(*this, "given-" + id.substr(0, 8)),
+            "[SETTINGS]\r\nid=" + id + "\r\nfullscreen=false\r\nmainmovie=intro.swf\r\ntype=all\r\n");
+    }
+    for (const char* bad :
+        { "--id ''", "--id 'a b'", "--id ../x", "--id \xC3\xA9t\xC3\xA9", "--id=a.b", "--id" }) {
+        SCOPED_TRACE(bad);
+        CommandResult build = Build("-o " + ShellQuote(output) + " " + movies + " " + bad);
+        EXPECT_EQ(build.status, 1);
+        EXPECT_NE(build.err.find("--id"), std::string::npos) << build.err;
+    }
+    EXPECT_EQ(Build("--id " + std::string(65, 'a') + " -o " + ShellQuote(output) + " " + movies).status, 1);
+
+    // A settings file with an id keeps it, byte for byte; --id replaces just
+    // the value. Without a SETTINGS section, one is added at the end in the
+    // file's own line ends.
+    const std::string withId = "[Settings]\r\nmainmovie=intro.swf\r\n ID = \"old-one\" \r\ntype=all\r\n";
+    WriteFileBytes(scratch / "with-id.ini", ToBytes(withId));
+    std::string ini
+        = "--ini " + ShellQuote(scratch / "with-id.ini") + " -o " + ShellQuote(output) + " " + movies;
+    CommandResult keep = Build(ini);
+    ASSERT_EQ(keep.status, 0) << keep.err;
+    EXPECT_EQ(PrintedId(keep), "old-one");
+    EXPECT_EQ(SettingsOf(*this, "with-id"), withId);
+    ASSERT_EQ(Build("--id new " + ini).status, 0);
+    EXPECT_EQ(SettingsOf(*this, "replaced"), "[Settings]\r\nmainmovie=intro.swf\r\n ID =new\r\ntype=all\r\n");
+
+    const std::string noSection = "; only a comment\n[other]\nid=not-this";
+    WriteFileBytes(scratch / "no-section.ini", ToBytes(noSection));
+    ASSERT_EQ(Build("--id x1 --ini " + ShellQuote(scratch / "no-section.ini") + " -o " + ShellQuote(output)
+                  + " " + movies)
+                  .status,
+        0);
+    EXPECT_EQ(SettingsOf(*this, "no-section"), noSection + "\n[SETTINGS]\nid=x1\n");
 }
 
 // A ready .zip goes in unchanged once the player is known to unpack it.
@@ -238,6 +336,7 @@ TEST_F(BuildFixture, ReadyZipIsUsedUnchanged)
     ASSERT_EQ(build.status, 0) << build.err;
     EXPECT_EQ(PackageOf(ReadFileBytes(output)), ReadFileBytes(zip));
     EXPECT_EQ(Build("--store -o " + ShellQuote(output) + " " + ShellQuote(zip)).status, 1);
+    EXPECT_EQ(Build("--id abc -o " + ShellQuote(output) + " " + ShellQuote(zip)).status, 1);
 
     // Encrypted under another password: the player could not unpack it.
     std::string other = scratch / "other.zip";

@@ -10,6 +10,7 @@
 #include "tools/pack/Command.h"
 #include "tools/pack/OutputFile.h"
 #include "tools/pack/PackageErrors.h"
+#include "tools/pack/PackageId.h"
 
 #include "app/PackagePassword.h"
 #include "platform/FileException.h"
@@ -27,6 +28,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sys/stat.h>
@@ -45,9 +48,11 @@ constexpr unsigned OutputMode = 0755;
 
 const char* const s_usage
     = "usage: quorvel-pack build -o OUTPUT [--main NAME] [--play-all] [--fullscreen] [--ini FILE]\n"
-      "                          [--no-encrypt] [--store] [--no-control] [--control PATH]\n"
+      "                          [--id ID] [--no-encrypt] [--store] [--no-control] [--control PATH]\n"
       "                          [--player PATH] INPUT...\n"
-      "INPUT: movies and folders of movies, or one ready .zip used as it is.\n";
+      "INPUT: movies and folders of movies, or one ready .zip used as it is.\n"
+      "ID: the package's identity (1 to 64 of A-Z a-z 0-9 _ -), under which the player keeps what\n"
+      "    its movies save; by default the one package.ini has, else a new random one.\n";
 
 struct BuildOptions {
     std::string output {};
@@ -55,6 +60,7 @@ struct BuildOptions {
     bool playAll { false };
     bool fullScreen { false };
     std::optional<std::string> ini {};
+    std::optional<std::string> id {};
     bool encrypt { true };
     bool store { false };
     bool noControl { false };
@@ -118,6 +124,14 @@ std::optional<int> ParseOptions(std::span<char* const> arguments, BuildOptions& 
                                                 : options.player;
                 target = *v;
             }
+        } else if (name == "--id") {
+            auto v = value();
+            if (!v)
+                return UsageError("'--id' needs a value");
+            if (!IsValidPackageId(*v))
+                return UsageError(
+                    "--id '" + *v + "': an id is 1 to 64 characters of A-Z, a-z, 0-9, '_' and '-'");
+            options.id = *v;
         } else if (name == "--play-all") {
             ok = flag(options.playAll);
         } else if (name == "--fullscreen") {
@@ -259,10 +273,55 @@ bool CheckReadyZip(const CMappedFile& zip, const std::string& path, std::string&
     return true;
 }
 
+bool ReadWholeFile(const std::string& path, std::string& text, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (in)
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    if (!in && !in.eof()) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// Gives the settings entry `item` its id: the one it has unless --id names
+// another, else a new one. A file whose id stays is stored as it is; any
+// other gets the id line and keeps every other byte. Nothing on success,
+// else the exit status.
+std::optional<int> SetPackageId(const BuildOptions& options, BuildItem& item, std::string& id)
+{
+    std::string text = item.content;
+    std::string error;
+    if (!item.path.empty() && !ReadWholeFile(item.path, text, error))
+        return ReportError(error);
+    std::optional<std::string> present = FindPackageId(text);
+    if (present && !options.id) {
+        id = *present;
+        if (!IsValidPackageId(id))
+            std::fprintf(stderr,
+                "note: package.ini's id '%s' is not 1 to 64 of A-Z a-z 0-9 _ -; the player keeps saved data "
+                "under an id of its own instead\n",
+                id.c_str());
+        return std::nullopt;
+    }
+    if (options.id) {
+        id = *options.id;
+    } else if (std::optional<std::string> made = MakePackageId()) {
+        id = *made;
+    } else {
+        return ReportError(std::string("no random id for the package: ") + std::strerror(errno));
+    }
+    item.content = WithPackageId(text, id);
+    item.edited = !item.path.empty();
+    return std::nullopt;
+}
+
 // Decides the settings entry and checks the package's contents. Adds the
-// made-up package.ini in front when neither --ini nor the inputs give one.
-// Nothing on success, else the exit status.
-std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildItem>& items)
+// made-up package.ini in front when neither --ini nor the inputs give one,
+// and gives the settings their id (`id`). Nothing on success, else the exit
+// status.
+std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildItem>& items, std::string& id)
 {
     std::vector<size_t> settings;
     std::vector<size_t> movies;
@@ -328,7 +387,9 @@ std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildIte
         item.modified = std::time(nullptr);
         items.insert(items.begin(), std::move(item));
     }
-    return std::nullopt;
+    // The settings entry is now the first one or the one among the inputs.
+    BuildItem& settingsItem = options.ini || settings.empty() ? items.front() : items[settings.front()];
+    return SetPackageId(options, settingsItem, id);
 }
 
 void WritePackage(const BuildOptions& options, const std::vector<BuildItem>& items, COutputFile& output)
@@ -345,7 +406,7 @@ void WritePackage(const BuildOptions& options, const std::vector<BuildItem>& ite
         CZipWriter::DosTimeFromCalendar(item.modified, entry.modTime, entry.modDate);
         if (item.folder) {
             writer.AddFolder(entry);
-        } else if (item.path.empty()) {
+        } else if (item.path.empty() || item.edited) {
             CZipMemoryBlock content;
             content.Attach(reinterpret_cast<const BYTE*>(item.content.data()), DWORD(item.content.size()));
             writer.AddFile(entry, content);
@@ -377,10 +438,10 @@ int RunBuild(std::span<char* const> arguments)
 
     bool readyZip = IsReadyZip(options);
     if (readyZip
-        && (options.mainMovie || options.playAll || options.fullScreen || options.ini || !options.encrypt
-            || options.store))
+        && (options.mainMovie || options.playAll || options.fullScreen || options.ini || options.id
+            || !options.encrypt || options.store))
         return UsageError(
-            "a ready .zip is used as it is: --main, --play-all, --fullscreen, --ini, --no-encrypt "
+            "a ready .zip is used as it is: --main, --play-all, --fullscreen, --ini, --id, --no-encrypt "
             "and --store do not apply");
 
     // OUTPUT must be a file we may replace, and none of the inputs.
@@ -409,6 +470,7 @@ int RunBuild(std::span<char* const> arguments)
     std::vector<BuildItem> items;
     ResourceInput zip;
     std::string error;
+    std::string id;
     if (readyZip) {
         zip.path = options.inputs.front();
     } else {
@@ -417,7 +479,7 @@ int RunBuild(std::span<char* const> arguments)
             return ReportError(error);
         for (const std::string& note : notes)
             std::fprintf(stderr, "note: %s\n", note.c_str());
-        if (auto status = PlanPackage(options, items))
+        if (auto status = PlanPackage(options, items, id))
             return *status;
     }
 
@@ -480,5 +542,7 @@ int RunBuild(std::span<char* const> arguments)
         static_cast<unsigned long long>(playerSize), static_cast<unsigned long long>(resources[0].size),
         readyZip ? "ready .zip" : (std::to_string(items.size()) + " entries").c_str(),
         resources.size() > 1 ? ", Flash control" : "");
+    if (!readyZip)
+        std::printf("id: %s\n", id.c_str());
     return StatusOk;
 }

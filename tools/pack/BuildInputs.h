@@ -13,6 +13,9 @@ struct BuildItem {
     // Where the bytes come from; empty for made-up bytes.
     std::string path {};
     std::string content {};
+    // The bytes are `content` although `path` is set: a settings file given
+    // by path that the build changed (its id).
+    bool edited { false };
     bool folder { false };
     std::time_t modified { 0 };
     dev_t device { 0 };
@@ -39,5 +42,5 @@ std::string EntryBaseName(const std::string& entryName);
 // Whether an entry name is a movie's: it ends in ".swf", in any case.
 bool IsMovieName(const std::string& name);
 
-// The settings file written from the options, CR LF line ends.
+// The settings file written from the options, CR LF line ends (without an id).
 std::string MakeSettingsText(const std::string& mainMovie, bool fullScreen, bool playAll);
