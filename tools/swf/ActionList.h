@@ -58,9 +58,9 @@ public:
     CActionList& CallFunction();
     // args... (last argument first) count object name -> result
     CActionList& CallMethod();
-    // args... count name -> new object
+    // args... (last argument first) count name -> new object
     CActionList& NewObject();
-    // (value name)... count -> object
+    // (name value)... count -> object
     CActionList& InitObject();
     CActionList& Pop();
     CActionList& Return(); // value -> ; leaves the function
