@@ -2,10 +2,13 @@
 
 #include "app/PackageSettings.h"
 #include "app/PlayerApp.h"
+#include "app/SavedData.h"
 #include "movie/MovieHeader.h"
+#include "platform/ControlAbi.h"
 #include "platform/FileException.h"
 #include "platform/Icon.h"
 #include "platform/MbString.h"
+#include "platform/OleException.h"
 #include "platform/PaintDC.h"
 #include "platform/SystemMetrics.h"
 
@@ -97,7 +100,7 @@ BOOL CPlayerDlg::OnInitDialog()
     // A main movie that cannot be read keeps the 640 x 480 window; the
     // control is still asked to load it and shows what it makes of it.
     try {
-        DWORD colour = DefaultBackgroundColor;
+        DWORD colour = NoBackgroundColor;
         MovieSize size = ReadMovieHeader(m_strWorkspace + "\\" + mainMovie, colour);
         m_nWidth = size.width;
         m_nHeight = size.height;
@@ -118,6 +121,13 @@ BOOL CPlayerDlg::OnInitDialog()
     m_flash.Create(nullptr, "flash", WS_VISIBLE, CRect(0, 0, m_nWidth, m_nHeight), this, IDC_FLASH);
     m_flash.ShowWindow(SW_SHOW);
     m_flash.SetScaleMode(0);
+    // What the movies save outlives the run, kept per package. A control that
+    // does not know the member cannot keep it, and plays all the same.
+    try {
+        m_flash.SetSavedDataFolder(SavedDataFolder(settings.m_strId).c_str());
+    } catch (const COleDispatchException&) {
+    } catch (const COleException&) {
+    }
 
     m_nMovieCount = int(Movies().size());
     if (m_pApp && m_pApp->m_bPlayAll && m_nMovieCount > 0) {
@@ -234,6 +244,15 @@ void CPlayerDlg::OnFSCommand(LPCSTR command, LPCSTR args)
 void CPlayerDlg::OnTimer(UINT_PTR)
 {
     int frame = int(m_flash.GetFrameNum());
+    // A movie whose frames the control cannot count gives no sign of its
+    // end, and a reload would only start it over: the one movie of the
+    // package plays on without the timer. Among several, it is moved on from
+    // once the stall count runs out, like a movie that stopped.
+    if (frame == QV_FRAME_UNCOUNTED && m_nMovieCount == 1) {
+        KillTimer(m_nTimerId);
+        CDialog::OnTimer(IDT_PLAY_ALL);
+        return;
+    }
     if (s_nLastFrame > frame || s_nStallCount > StallLimit) {
         AdvanceMovie();
         s_nStallCount = 0;
@@ -256,9 +275,12 @@ void CPlayerDlg::AdvanceMovie()
         if (m_nCurrentMovie >= m_nMovieCount)
             m_nCurrentMovie = 0;
         CString path = m_strWorkspace + "\\" + Movies().at(size_t(m_nCurrentMovie));
-        DWORD colour = DefaultBackgroundColor;
+        DWORD colour = NoBackgroundColor;
         MovieSize size = ReadMovieHeader(path, colour);
-        m_flash.SetBackgroundColor(long(colour));
+        // Without a colour in the header (movies of version 8 and later open
+        // with their file attributes) the movie shows its own; an earlier
+        // movie's colour must not stay.
+        m_flash.SetBackgroundColor(colour == NoBackgroundColor ? long(QV_COLOUR_MOVIE_OWN) : long(colour));
         if (!m_bFullScreen) {
             SetWindowPos(nullptr, (m_nScreenWidth - size.width) / 2, (m_nScreenHeight - size.height) / 2,
                 size.width, size.height, 0);

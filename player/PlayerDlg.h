@@ -42,8 +42,9 @@ public:
     static int s_nLastFrame;
     static int s_nStallCount;
 
-    // A movie that sets no background colour is shown on this one.
-    static constexpr DWORD DefaultBackgroundColor = 0xFFFFFF;
+    // What the header reader's colour starts as: no 0x00RRGGBB colour looks
+    // like it, so it tells whether the movie's first tag set one.
+    static constexpr DWORD NoBackgroundColor = 0xFFFFFFFF;
 
 protected:
     void OnPaint() override;

@@ -1,5 +1,9 @@
 #include "player/ShockwaveFlash.h"
 
+#include "platform/ControlAbi.h"
+
+static_assert(CShockwaveFlash::dispidSavedDataFolder == QV_DISPID_SAVED_DATA_FOLDER);
+
 namespace {
 
 const BYTE* Params(const char* types)
@@ -67,4 +71,9 @@ void CShockwaveFlash::Stop()
 void CShockwaveFlash::LoadMovie(long layer, LPCSTR url)
 {
     InvokeHelper(dispidLoadMovie, DISPATCH_METHOD, VT_EMPTY, nullptr, Params(VTS_I4 VTS_BSTR), layer, url);
+}
+
+void CShockwaveFlash::SetSavedDataFolder(LPCSTR folder)
+{
+    InvokeHelper(dispidSavedDataFolder, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, Params(VTS_BSTR), folder);
 }

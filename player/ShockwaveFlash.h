@@ -28,6 +28,10 @@ public:
     void Play();
     void Stop();
     void LoadMovie(long layer, LPCSTR url);
+    // The folder in which the control keeps what movies save across runs
+    // (our control's own member). Raises the automation error of a control
+    // that does not know it.
+    void SetSavedDataFolder(LPCSTR folder);
 
     // The automation members, by dispatch id.
     enum : DISPID {
@@ -38,5 +42,6 @@ public:
         dispidBackgroundColor = 0x7B,
         dispidLoadMovie = 0x8E,
         dispidFSCommand = 0x96, // the event
+        dispidSavedDataFolder = 0x4001, // QV_DISPID_SAVED_DATA_FOLDER
     };
 };

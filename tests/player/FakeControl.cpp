@@ -28,6 +28,8 @@ int32_t Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* 
         call.args.push_back(
             args[i].vt == QV_VT_BSTR ? std::string(args[i].strVal) : std::to_string(args[i].lVal));
     control->m_calls.push_back(call);
+    if (control->m_unknown.contains(dispid))
+        return int32_t(0x80020003);
     if (control->m_failing.contains(dispid)) {
         if (excep) {
             excep->scode = int32_t(0x80004005);

@@ -34,6 +34,7 @@ public:
     std::vector<FakeCall> m_calls {};
     std::deque<int> m_frames {}; // FrameNum answers in turn; the last one repeats
     std::set<int> m_failing {}; // members that fail
+    std::set<int> m_unknown {}; // members it does not know (DISP_E_MEMBERNOTFOUND, no text)
     QvEventSink m_sink { nullptr };
     void* m_sinkContext { nullptr };
 };

@@ -4,7 +4,10 @@
 #include "player/FakeControl.h"
 
 #include "app/PlayerApp.h"
+#include "app/SavedData.h"
+#include "platform/ControlAbi.h"
 #include "platform/NullWindowBackend.h"
+#include "platform/OleException.h"
 #include "player/PlayerDlg.h"
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
@@ -13,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -149,12 +154,15 @@ TEST_F(PlayerDlgTest, SetUpTitlesTheWindowAndDrivesTheControlInOrder)
     EXPECT_EQ(dialog.m_nScreenWidth, 1024);
     EXPECT_EQ(dialog.m_nScreenHeight, 768);
 
-    ASSERT_EQ(Control().m_calls.size(), 2u);
+    ASSERT_EQ(Control().m_calls.size(), 3u);
     EXPECT_EQ(Control().m_calls[0].dispid, CShockwaveFlash::dispidScaleMode);
     EXPECT_EQ(Control().m_calls[0].kind, DISPATCH_PROPERTYPUT);
     EXPECT_EQ(Control().m_calls[0].args, std::vector<std::string> { "0" });
-    EXPECT_EQ(Control().m_calls[1].dispid, CShockwaveFlash::dispidLoadMovie);
-    EXPECT_EQ(Control().m_calls[1].args, (std::vector<std::string> { "0", Path("main.swf") }));
+    EXPECT_EQ(Control().m_calls[1].dispid, QV_DISPID_SAVED_DATA_FOLDER);
+    EXPECT_EQ(Control().m_calls[1].kind, DISPATCH_PROPERTYPUT);
+    EXPECT_EQ(Control().m_calls[1].args, std::vector<std::string> { SavedDataFolder("") });
+    EXPECT_EQ(Control().m_calls[2].dispid, CShockwaveFlash::dispidLoadMovie);
+    EXPECT_EQ(Control().m_calls[2].args, (std::vector<std::string> { "0", Path("main.swf") }));
     EXPECT_TRUE(m_backend.m_timers.empty());
     EXPECT_EQ(dialog.SendMessage(WM_QUERYDRAGICON), LRESULT(dialog.m_hIcon));
 }
@@ -363,11 +371,12 @@ TEST_F(PlayerDlgTest, LoopingMovieAdvancesAtTheFirstLowerFrameAndMoviesCycle)
     EXPECT_EQ(placements.back(), At(237, 184, 550, 400));
     EXPECT_EQ(dialog.m_nWidth, 550);
 
-    // The background colour: the movie's own, else white.
+    // The background colour: the header's, else the movie's own (-1), so
+    // that b's colour does not stay for c and a.
     std::vector<std::string> colours;
     for (const auto& call : Control().CallsTo(CShockwaveFlash::dispidBackgroundColor))
         colours.push_back(call.args.at(0));
-    EXPECT_EQ(colours, (std::vector<std::string> { std::to_string(0x336699), "16777215", "16777215" }));
+    EXPECT_EQ(colours, (std::vector<std::string> { std::to_string(0x336699), "-1", "-1" }));
 }
 
 TEST_F(PlayerDlgTest, AStoppedMovieAdvancesOnThe52ndTickAfterItsFrameWasFirstSeen)
@@ -416,6 +425,109 @@ TEST_F(PlayerDlgTest, ASingleMovieIsReloadedOnceAndTheTimerStops)
     EXPECT_EQ(dialog.m_nCurrentMovie, 0);
     EXPECT_EQ(LoadedMovies(), (std::vector<std::string> { Path("only.swf"), Path("only.swf") }));
     EXPECT_TRUE(m_backend.m_timers.empty());
+}
+
+TEST_F(PlayerDlgTest, ASingleMovieWhoseFramesCannotBeCountedPlaysOnWithoutTheTimer)
+{
+    WriteMovie("only.swf", 550, 400);
+    m_app.m_arrMovies = {
+        "only.swf",
+    };
+    WriteSettings("[SETTINGS]\r\ntype=all\r\n");
+    Open();
+
+    Tick(QV_FRAME_UNCOUNTED);
+    EXPECT_TRUE(m_backend.m_timers.empty());
+    // Ticks that were already on their way change nothing either.
+    for (int i = 0; i < 100; ++i)
+        Tick(QV_FRAME_UNCOUNTED);
+    EXPECT_EQ(LoadedMovies(), std::vector<std::string> { Path("only.swf") });
+    EXPECT_TRUE(Control().CallsTo(CShockwaveFlash::dispidBackgroundColor).empty());
+}
+
+TEST_F(PlayerDlgTest, AmongSeveralAnUncountedMovieMovesOnAfterTheStallCount)
+{
+    PlayAllThree();
+    CPlayerDlg& dialog = Open();
+
+    for (int i = 0; i < 51; ++i)
+        Tick(QV_FRAME_UNCOUNTED);
+    EXPECT_EQ(dialog.m_nCurrentMovie, 0);
+    Tick(QV_FRAME_UNCOUNTED);
+    EXPECT_EQ(dialog.m_nCurrentMovie, 1);
+    for (int i = 0; i < 52; ++i)
+        Tick(QV_FRAME_UNCOUNTED);
+    EXPECT_EQ(dialog.m_nCurrentMovie, 2);
+    EXPECT_EQ(LoadedMovies(), (std::vector<std::string> { Path("a.swf"), Path("b.swf"), Path("c.swf") }));
+    EXPECT_EQ(m_backend.m_timers.size(), 1u);
+}
+
+TEST_F(PlayerDlgTest, TheSavedDataFolderIsNamedByThePackageIdBeforeTheFirstLoad)
+{
+    ScratchFolder data;
+    std::string previous = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    WriteMovie("main.swf", 550, 400);
+    const std::string folder = data / "quorvel/saved/my-game_2";
+    const std::string fallback = data
+        / ("quorvel/saved/" + ExecutablePackageId(std::filesystem::read_symlink("/proc/self/exe").string()));
+    struct Case {
+        std::string settings;
+        std::string folder;
+    };
+    const Case cases[] = {
+        { "[SETTINGS]\r\nid=my-game_2\r\nmainmovie=main.swf\r\n", folder },
+        { "[SETTINGS]\r\nmainmovie=main.swf\r\n", fallback },
+        { "[SETTINGS]\r\nid=../../elsewhere\r\nmainmovie=main.swf\r\n", fallback },
+        { "[SETTINGS]\r\nid=my-game_2\r\ntype=all\r\n", folder }, // play-all loads another way
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings);
+        m_app.m_arrMovies = { "main.swf" };
+        WriteSettings(c.settings);
+        Open();
+        std::vector<int> order;
+        for (const auto& call : Control().m_calls)
+            order.push_back(call.dispid);
+        ASSERT_GE(order.size(), 3u);
+        EXPECT_EQ(order[1], QV_DISPID_SAVED_DATA_FOLDER);
+        EXPECT_EQ(order[2], CShockwaveFlash::dispidLoadMovie);
+        EXPECT_EQ(Control().m_calls[1].args, std::vector<std::string> { c.folder });
+        EXPECT_FALSE(std::filesystem::exists(c.folder));
+    }
+    if (previous.empty())
+        ::unsetenv("XDG_DATA_HOME");
+    else
+        ::setenv("XDG_DATA_HOME", previous.c_str(), 1);
+}
+
+TEST_F(PlayerDlgTest, AControlWithoutTheSavedDataMemberStillPlays)
+{
+    WriteMovie("main.swf", 550, 400);
+    WriteSettings("[SETTINGS]\r\nmainmovie=main.swf\r\n");
+    for (bool described : { false, true }) {
+        // The member is refused as soon as the control is made: unknown
+        // (COleException) or failing with a text (COleDispatchException).
+        QvGetClassObjectFn unknown = [](const char*, uint32_t, QvControl** made) {
+            auto* control = new CFakeControl;
+            control->m_unknown = { QV_DISPID_SAVED_DATA_FOLDER };
+            *made = control;
+            return int32_t(0);
+        };
+        QvGetClassObjectFn failing = [](const char*, uint32_t, QvControl** made) {
+            auto* control = new CFakeControl;
+            control->m_failing = { QV_DISPID_SAVED_DATA_FOLDER };
+            *made = control;
+            return int32_t(0);
+        };
+        platform::RegisterInProcessClass(CShockwaveFlash::clsid, described ? failing : unknown);
+        CPlayerDlg& dialog = Open();
+        EXPECT_EQ(LoadedMovies(), std::vector<std::string> { Path("main.swf") }) << described;
+        EXPECT_EQ(Window().rect, At(237, 184, 550, 400));
+        // Other members' failures are not swallowed.
+        Control().m_failing = { CShockwaveFlash::dispidStop };
+        EXPECT_THROW(dialog.m_flash.Stop(), COleDispatchException);
+    }
 }
 
 TEST_F(PlayerDlgTest, FailuresDuringAnAdvanceAreSwallowedAndTheNextAdvanceTriesTheNextMovie)

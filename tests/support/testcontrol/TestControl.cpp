@@ -2,7 +2,9 @@
 // timeline of simple movies well enough for the player to be driven by
 // them. Frames are counted from ShowFrame tags; the first action language's
 // stop, play, gotoFrame and getURL("FSCommand:...") are obeyed; the
-// background colour is painted; nothing else is drawn.
+// background colour is painted; nothing else is drawn. The saved-data
+// folder the player names is written to standard error, one line
+// "test control: saved data in <folder>", for the tests to read.
 
 #include "platform/ControlAbi.h"
 
@@ -240,7 +242,9 @@ int32_t CTestControl::Invoke(int32_t dispid, uint16_t kind, const QvVariant* arg
     case 0x7B: // BackgroundColor
         if (count != 1 || args[0].vt != QV_VT_I4)
             return fail(int32_t(0x80020005), "BackgroundColor takes a number");
-        m_background = uint32_t(args[0].lVal) & 0xFFFFFF;
+        // -1: the movie's own colour.
+        m_background
+            = args[0].lVal == QV_COLOUR_MOVIE_OWN ? m_movie.background : uint32_t(args[0].lVal) & 0xFFFFFF;
         if (m_widget)
             gtk_widget_queue_draw(m_widget);
         return 0;
@@ -248,6 +252,11 @@ int32_t CTestControl::Invoke(int32_t dispid, uint16_t kind, const QvVariant* arg
         if (count != 2 || args[1].vt != QV_VT_BSTR)
             return fail(int32_t(0x80020005), "LoadMovie takes a layer and a path");
         Load(args[1].strVal);
+        return 0;
+    case QV_DISPID_SAVED_DATA_FOLDER:
+        if (kind != QV_DISPATCH_PROPERTYPUT || count != 1 || args[0].vt != QV_VT_BSTR)
+            return fail(int32_t(0x80020005), "SavedDataFolder takes a path");
+        std::fprintf(stderr, "test control: saved data in %s\n", args[0].strVal);
         return 0;
     default:
         return fail(int32_t(0x80020003), "no such member");
