@@ -143,9 +143,14 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
                 allowNetworking: "all",
                 openUrlMode: "allow",
                 upgradeToHttps: false,
-                // A script URL would run in this page: it goes to the
-                // control as a link of its own scheme, which refuses it.
-                urlRewriteRules: [[/^\s*javascript:/i, "quorvel-refused:javascript:"]],
+                // The engine opens a link without a target by navigating
+                // this page, which the web view does not even ask about for
+                // some schemes (mailto:), and runs a script URL in it. Every
+                // URL but the web's and the package's is wrapped in a scheme
+                // of the control's, which the page's navigation hands to the
+                // control (it unwraps it and decides).
+                urlRewriteRules: [[/^\s*(?!(?:https?|quorvel-control|fscommand):)([a-z][a-z0-9+.-]*:)/i,
+                    "quorvel-link:$1"]],
                 scale: options.scale,
                 quality: "high",
                 logLevel: debugging ? "info" : "error",

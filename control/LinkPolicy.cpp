@@ -44,6 +44,8 @@ std::string FileUri(const std::string& path)
 
 LinkDecision DecideLink(std::string_view url, const std::string& packageFolder)
 {
+    if (url.starts_with(WrappedLinkPrefix))
+        url.remove_prefix(WrappedLinkPrefix.size());
     std::string scheme = SchemeOf(url);
     if (scheme == "http" || scheme == "https" || scheme == "mailto")
         return { LinkDecision::Kind::Desktop, std::string(url) };
@@ -57,8 +59,6 @@ LinkDecision DecideLink(std::string_view url, const std::string& packageFolder)
         close(file->fd);
         return { LinkDecision::Kind::Desktop, FileUri(packageFolder + "/" + file->name) };
     }
-    std::string shown(url.substr(0, 200));
-    if (scheme.starts_with("quorvel-refused"))
-        shown = std::string(url.substr(url.find(':') + 1, 200));
-    return { LinkDecision::Kind::Refused, "links of this kind are not opened: " + shown };
+    return { LinkDecision::Kind::Refused,
+        "links of this kind are not opened: " + std::string(url.substr(0, 200)) };
 }

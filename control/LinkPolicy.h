@@ -15,6 +15,11 @@ struct LinkDecision {
     std::string target {};
 };
 
+// The engine's page wraps the URLs of other schemes than the web's and the
+// package's in this one ("quorvel-link:mailto:someone@example.org"), so that
+// they reach the control; DecideLink unwraps them.
+inline constexpr std::string_view WrappedLinkPrefix = "quorvel-link:";
+
 // http, https and mailto URLs go to the desktop as they are. A name of the
 // package (a relative link, resolved under the package's URL) is opened as
 // the workspace file it names when that is a regular file. Any other scheme

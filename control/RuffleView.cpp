@@ -276,6 +276,9 @@ int CRuffleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, 
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     std::string uri = request ? webkit_uri_request_get_uri(request) : "";
+    if (Debugging())
+        std::fprintf(stderr, "quorvel: the page asks to go to %s (%s)\n", uri.c_str(),
+            type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ? "navigation" : "new window");
     // Only the engine's own page, and only before it has come up.
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !self->m_bPageReady && uri == PageUrl) {
         webkit_policy_decision_use(decision);
