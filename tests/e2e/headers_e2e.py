@@ -110,6 +110,21 @@ class Suite(control_e2e.ControlTest):
         self.x("xdotool", "key", "Escape")
         self.assertEqual(self.ended(), 0)
 
+    def test_the_player_names_the_packages_saved_data_folder(self):
+        # The test control writes the folder it is given to the player's
+        # stderr; the package's id, from --id, names it.
+        self.register(os.path.join(player_e2e.BUILD, "tests", "quorvel_test_control.so"))
+        self.start(self.package_with_control([self.movie(V6[0])], "--id", "e2e-game_1", control=False))
+        folder = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved", "e2e-game_1")
+
+        def named():
+            with open(self.stderr_path) as err:
+                return "test control: saved data in %s\n" % folder in err.read()
+        self.assertTrue(wait_for(named, 10.0), "the control was not given %s" % folder)
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+        self.assertFalse(os.path.exists(folder), "the player made the folder itself")
+
     def test_play_all_gives_every_movie_its_turn_beside_a_cpu_hog(self):
         for _ in range(os.cpu_count() or 1):
             self.hogs.append(subprocess.Popen(["yes"], stdout=subprocess.DEVNULL))
