@@ -1,9 +1,11 @@
 #include "control/RuffleView.h"
 
+#include "control/DeviceFonts.h"
 #include "control/EngineFiles.h"
 #include "control/EnginePage.h"
 #include "control/FrameReports.h"
 #include "control/LinkPolicy.h"
+#include "control/MovieText.h"
 #include "control/PackageFiles.h"
 #include "platform/ControlAbi.h"
 #include "platform/HostPath.h"
@@ -82,6 +84,31 @@ void FinishNotFound(WebKitURISchemeRequest* request, const std::string& what)
     GError* error = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "%s: no such file", what.c_str());
     webkit_uri_scheme_request_finish_error(request, error);
     g_error_free(error);
+}
+
+// The system's fonts for CJK device text, asked of fontconfig once.
+const CDeviceFonts& SystemFonts()
+{
+    static const CDeviceFonts s_fonts = CDeviceFonts::FromFontconfig();
+    return s_fonts;
+}
+
+void ServeFont(WebKitURISchemeRequest* request, const std::string& name)
+{
+    std::optional<std::string> path = SystemFonts().FileForRequest(name);
+    std::optional<PackageFile> file;
+    if (path) {
+        size_t slash = path->rfind('/');
+        if (slash != std::string::npos)
+            file = OpenPackageFile(path->substr(0, slash ? slash : 1), path->substr(slash + 1));
+    }
+    if (!file) {
+        FinishNotFound(request, "fonts/" + name);
+        return;
+    }
+    GInputStream* stream = g_unix_input_stream_new(file->fd, TRUE);
+    FinishWithStream(request, stream, gint64(file->size), CDeviceFonts::ContentTypeOf(*path));
+    g_object_unref(stream);
 }
 
 WebKitWebContext* SharedContext()
@@ -226,6 +253,10 @@ void CRuffleView::ServeRequestFor(CRuffleView* self, WebKitURISchemeRequest* req
         GBytes* bytes = g_bytes_new_static(page.data(), page.size());
         FinishWithBytes(request, bytes, "text/html");
         g_bytes_unref(bytes);
+        return;
+    }
+    if (path.starts_with("/fonts/")) {
+        ServeFont(request, path.substr(7));
         return;
     }
     if (const EngineFile* file = FindEngineFile(path.substr(1))) {
@@ -435,6 +466,7 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     m_strFolder = slash == std::string::npos ? std::string(".") : host->substr(0, slash ? slash : 1);
     m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);
 
+    m_bCjkText = MovieShowsCjkText(bytes);
     auto reporting = AddFrameReports(bytes);
     auto* movie = new std::vector<BYTE>(reporting ? std::move(*reporting) : std::move(bytes));
     bytes = {};
@@ -465,7 +497,8 @@ void CRuffleView::StartMovie()
     std::string url = PackageUrl(m_strMovieName);
     std::string options = "{scale:" + JsString(s_scales[m_nScaleMode])
         + ",base:" + JsString(std::string(PackageBase))
-        + ",background:" + (m_strBackground.empty() ? std::string("null") : JsString(m_strBackground)) + "}";
+        + ",background:" + (m_strBackground.empty() ? std::string("null") : JsString(m_strBackground))
+        + ",fonts:" + (m_bCjkText ? SystemFonts().ConfigScript() : std::string("null")) + "}";
     Run("window.quorvel.load(" + JsString(url) + "," + options + ","
         + JsString(std::to_string(m_nMovieGeneration)) + ")");
     FocusMovie();

@@ -81,6 +81,8 @@ private:
     // report frames) until the engine has asked for them.
     std::string m_strMovieName {};
     GBytes* m_pMovie { nullptr };
+    // The current movie shows CJK text: the system's fonts for it go with it.
+    bool m_bCjkText { false };
     unsigned m_nMovieGeneration { 0 };
     LONG m_nFrame { 0 };
     CSavedObjects m_saved {};

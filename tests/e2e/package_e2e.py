@@ -50,6 +50,15 @@ class Suite(control_e2e.ControlTest):
         subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=self.env)
         return game
 
+    def pixel(self, x, y):
+        """The colour at (x, y), read from its hexadecimal form (ImageMagick
+        names some colours, white among them, instead of giving srgb())."""
+        out = self.x("import", "-window", "root", "-crop", "1x1+%d+%d" % (x, y), "txt:-")
+        for word in out.split():
+            if word.startswith("#") and len(word) >= 7:
+                return tuple(int(word[i:i + 2], 16) for i in (1, 3, 5))
+        return None
+
     def square_shows(self, number, colour, timeout=control_e2e.ENGINE_START):
         x, y = SQUARES[number]
         return self.shows(x, y, colour, timeout)
@@ -96,6 +105,83 @@ class Suite(control_e2e.ControlTest):
         first = self.pixel(x, y)
         return wait_for(lambda: self.pixel(x, y) != first, timeout, 0.1)
 
+    def start_sound_server(self):
+        """A private PulseAudio server with one null sink, the default, whose
+        monitor a test records. Stopped in tearDown."""
+        base = os.path.join(self.scratch, "pulse")
+        os.makedirs(base)
+        socket = os.path.join(base, "native")
+        env = dict(self.env, PULSE_RUNTIME_PATH=os.path.join(base, "run"), PULSE_STATE_PATH=os.path.join(base, "state"),
+                   HOME=base)
+        self.pulse = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
+             "-L", "module-native-protocol-unix socket=%s auth-anonymous=1" % socket,
+             "-L", "module-null-sink sink_name=quorvel_test", "-L", "module-always-sink"],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop_sound_server)
+        self.env["PULSE_SERVER"] = "unix:" + socket
+        self.env["PULSE_SINK"] = "quorvel_test"
+        up = wait_for(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True).returncode == 0,
+                      10.0)
+        self.assertTrue(up, "the sound server did not start")
+
+    def stop_sound_server(self):
+        self.pulse.terminate()
+        try:
+            self.pulse.wait(5)
+        except subprocess.TimeoutExpired:
+            self.pulse.kill()
+
+    def record_peak(self, seconds):
+        """The loudest sample on the null sink over `seconds`, 0 to 32767."""
+        recording = os.path.join(self.scratch, "sound.raw")
+        with open(recording, "wb") as out:
+            recorder = subprocess.Popen(["parec", "-d", "quorvel_test.monitor", "--raw", "--format=s16le",
+                                         "--channels=1", "--rate=22050"], env=self.env, stdout=out)
+            time.sleep(seconds)
+            recorder.terminate()
+            recorder.wait()
+        with open(recording, "rb") as data:
+            raw = data.read()
+        samples = memoryview(raw[:len(raw) // 2 * 2]).cast("h")
+        return max((abs(v) for v in samples), default=0)
+
+    def ink(self, x, y, width, height):
+        """How many pixels of the area are dark (text drawn on white)."""
+        shot = os.path.join(self.scratch, "ink.png")
+        self.x("import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x, y), shot)
+        out = self.x("convert", shot, "-colorspace", "gray", "-threshold", "50%", "-format", "%[fx:w*h*(1-mean)]",
+                     "info:")
+        try:
+            return int(float(out.strip()))
+        except ValueError:
+            return 0
+
+    def text_shot(self, name):
+        """The text field's area of the screen, saved to compare."""
+        shot = os.path.join(self.scratch, name)
+        subprocess.run(["import", "-window", "root", "-crop", "360x60+332+334", shot], env=self.env, check=True)
+        return shot
+
+    def without_cjk_fonts(self):
+        """A fontconfig set-up with the DejaVu fonts only."""
+        config = os.path.join(self.scratch, "fonts.conf")
+        with open(config, "w") as out:
+            out.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig>\n'
+                      "<dir>/usr/share/fonts/truetype/dejavu</dir>\n<cachedir>%s</cachedir>\n</fontconfig>\n"
+                      % os.path.join(self.scratch, "fontcache"))
+        return {"FONTCONFIG_FILE": config}
+
+    def show_text(self, movie, **env):
+        """Plays a device-text movie; the ink of its field once it shows."""
+        self.start(self.build([os.path.join(self.movies, movie), os.path.join(self.movies, "part2.swf")],
+                              "--main", movie), **env)
+        self.placed_at(312, 234, 400, 300)
+        # The white stage first, then a little time for the text to settle.
+        self.assertTrue(self.shows(330, 300, (255, 255, 255)), "the movie never showed")
+        time.sleep(1.0)
+        return self.ink(332, 334, 360, 60)
+
     # The tests.
 
     def test_shell_loads_siblings_and_reads_its_data(self):
@@ -108,6 +194,52 @@ class Suite(control_e2e.ControlTest):
                              (3, "variables read from a text file"), (4, "an XML file")):
             self.assertTrue(self.square_shows(square, GREEN), "square %d stays red: %s" % (square, what))
         self.quit_with_escape()
+
+    def test_a_key_held_before_any_click_reaches_the_movie(self):
+        self.start(self.build([os.path.join(self.movies, "keys.swf"), os.path.join(self.movies, "part2.swf")],
+                              "--main", "keys.swf"))
+        self.placed_at(312, 234, 400, 300)
+        self.assertTrue(self.square_shows(1, RED), "the movie never showed")
+        self.x("xdotool", "windowfocus", "--sync", str(int(self.window, 16)))
+        self.x("xdotool", "keydown", "a")
+        try:
+            self.assertTrue(self.square_shows(1, GREEN, 10.0), "the movie never saw the key")
+        finally:
+            self.x("xdotool", "keyup", "a")
+        self.assertTrue(self.square_shows(1, RED, 10.0), "the movie never saw the key go up")
+        # Escape still ends the player with the movie focused.
+        self.quit_with_escape()
+
+    def test_sound_plays_without_a_click_and_stops_with_the_player(self):
+        self.start_sound_server()
+        self.start(self.build([os.path.join(self.movies, "stream.swf"), os.path.join(self.movies, "part2.swf")],
+                              "--main", "stream.swf"))
+        self.placed_at(312, 234, 400, 300)
+        # The streaming sound drives the frames: they step on without a click.
+        for colour in (RED, GREEN, BLUE):
+            self.assertTrue(self.square_shows(1, colour), "the movie stands still")
+        self.assertGreater(self.record_peak(2.0), 3000, "no sound reached the sound server")
+        self.quit_with_escape()
+        self.assertLess(self.record_peak(1.0), 100, "sound went on after the player ended")
+
+    def test_chinese_device_text_shows_in_sans_and_in_a_named_font(self):
+        for movie in ("cjk_sans.swf", "cjk_named.swf"):
+            self.assertGreater(self.show_text(movie), 300, "no ink for %s" % movie)
+            self.quit_with_escape()
+        # Without a font that covers Chinese there is nothing to draw it with.
+        self.assertLess(self.show_text("cjk_sans.swf", **self.without_cjk_fonts()), 50)
+        self.quit_with_escape()
+
+    def test_latin_device_text_looks_the_same_with_and_without_cjk_fonts(self):
+        self.assertGreater(self.show_text("latin_sans.swf"), 300)
+        with_cjk = self.text_shot("with.png")
+        self.quit_with_escape()
+        self.show_text("latin_sans.swf", **self.without_cjk_fonts())
+        without = self.text_shot("without.png")
+        self.quit_with_escape()
+        compared = subprocess.run(["compare", "-metric", "AE", with_cjk, without, "null:"], capture_output=True,
+                                  text=True)
+        self.assertEqual(float(compared.stderr.split()[0]), 0, "Latin text changed with the CJK fonts")
 
     def test_links_go_to_the_desktop_and_the_movie_plays_on(self):
         self.register_link_handler()
