@@ -80,6 +80,11 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
                     original(...parts);
                 };
             }
+            for (const kind of ["keydown", "keyup", "focus", "blur"]) {
+                window.addEventListener(kind, (event) => post({ type: "console", level: "debug",
+                    message: kind + " " + (event.key || "") + " at " + (document.activeElement
+                        ? document.activeElement.tagName : "nothing") }), true);
+            }
             window.addEventListener("error", (event) =>
                 post({ type: "console", level: "error", message: String(event.message) }));
         },
@@ -97,10 +102,13 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
     const post = plumbing.post;
     window.RufflePlayer = window.RufflePlayer || {};
     let player = null;
+    let playing = false;
     let debugging = false;
 
+    // The movie takes the keys: only once the engine runs it (focusing a
+    // player that is still starting upsets the engine).
     function focusMovie() {
-        if (player)
+        if (player && playing)
             player.focus({ preventScroll: true });
     }
     window.addEventListener("focus", focusMovie);
@@ -111,6 +119,7 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
         const stage = document.getElementById("stage");
         if (player)
             player.remove();
+        playing = false;
         player = window.RufflePlayer.newest().createPlayer();
         player.tabIndex = 0;
         player.onFSCommand = (command, args) => {
@@ -163,11 +172,15 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
             const fresh = freshPlayer(id);
             fresh.load(config).then(
                 () => {
+                    playing = fresh === player;
+                    // The engine learns of the focus from a focus event; one
+                    // that came before it listened does not count.
+                    if (playing && document.activeElement === fresh)
+                        fresh.blur();
                     focusMovie();
                     post({ type: "loaded", load: id, url: url });
                 },
                 (error) => post({ type: "error", load: id, message: String(error) }));
-            focusMovie();
         },
         background(color) {
             document.body.style.background = color || "#000";

@@ -45,9 +45,26 @@ constexpr std::array<WORD, 21> BinaryTags {
 
 // Latin names of fonts made for these scripts, as movies name them.
 constexpr std::array<std::string_view, 20> CjkFontNames {
-    "simsun", "nsimsun", "simhei", "kaiti", "fangsong", "microsoft yahei", "microsoft jhenghei", "mingliu",
-    "pmingliu", "ms gothic", "ms pgothic", "ms mincho", "ms pmincho", "meiryo", "batang", "gulim", "dotum",
-    "malgun gothic", "yu gothic", "stheiti",
+    "simsun",
+    "nsimsun",
+    "simhei",
+    "kaiti",
+    "fangsong",
+    "microsoft yahei",
+    "microsoft jhenghei",
+    "mingliu",
+    "pmingliu",
+    "ms gothic",
+    "ms pgothic",
+    "ms mincho",
+    "ms pmincho",
+    "meiryo",
+    "batang",
+    "gulim",
+    "dotum",
+    "malgun gothic",
+    "yu gothic",
+    "stheiti",
 };
 
 DWORD ReadDword(const BYTE* p)
@@ -83,7 +100,8 @@ bool NamesCjkFont(const BYTE* name, size_t length)
     if (ShowsCjk(name, name + length))
         return true;
     std::string lower(reinterpret_cast<const char*>(name), length);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(
+        lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
     if (!lower.empty() && lower.back() == '\0')
         lower.pop_back();
     return std::find(CjkFontNames.begin(), CjkFontNames.end(), lower) != CjkFontNames.end();

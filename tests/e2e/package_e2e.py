@@ -53,9 +53,9 @@ class Suite(control_e2e.ControlTest):
     def pixel(self, x, y):
         """The colour at (x, y), read from its hexadecimal form (ImageMagick
         names some colours, white among them, instead of giving srgb())."""
-        out = self.x("import", "-window", "root", "-crop", "1x1+%d+%d" % (x, y), "txt:-")
+        out = self.x("import", "-window", "root", "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-")
         for word in out.split():
-            if word.startswith("#") and len(word) >= 7:
+            if word.startswith("#") and len(word) == 7:
                 return tuple(int(word[i:i + 2], 16) for i in (1, 3, 5))
         return None
 
