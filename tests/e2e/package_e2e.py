@@ -241,6 +241,53 @@ class Suite(control_e2e.ControlTest):
                                   text=True)
         self.assertEqual(float(compared.stderr.split()[0]), 0, "Latin text changed with the CJK fonts")
 
+    def saved_folders(self):
+        saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved")
+        return sorted(os.listdir(saved)) if os.path.isdir(saved) else []
+
+    def test_saved_progress_survives_the_run_and_stays_with_its_package(self):
+        first = self.build([os.path.join(self.movies, "counter.swf"), os.path.join(self.movies, "part2.swf")],
+                           "--main", "counter.swf", output="first")
+        other = self.build([os.path.join(self.movies, "counter.swf"), os.path.join(self.movies, "part2.swf")],
+                           "--main", "counter.swf", output="other")
+        # First run: counted once, so the movie stays.
+        self.start(first)
+        self.placed_at(312, 234, 400, 300)
+        self.assertTrue(self.square_shows(1, RED), "the movie never showed")
+        time.sleep(1.0)
+        self.assertIsNone(self.player.poll(), "the first run ended by itself")
+        self.quit_with_escape()
+        self.assertEqual(os.listdir(self.workspace()), [])
+        self.assertEqual(len(self.saved_folders()), 1, self.saved_folders())
+
+        # Another package with a movie of the same name starts from nothing.
+        self.start(other)
+        self.assertTrue(self.square_shows(1, RED), "the other package saw the first one's data")
+        time.sleep(1.0)
+        self.assertIsNone(self.player.poll(), "the other package saw the first one's data")
+        self.quit_with_escape()
+        self.assertEqual(len(self.saved_folders()), 2, self.saved_folders())
+
+        # Second run of the first: it finds its count and quits by itself.
+        self.start(first)
+        self.assertEqual(self.ended(control_e2e.ENGINE_START), 0)
+        # Only the saved data is kept: nothing of the web view's own.
+        kept = []
+        for root, _, files in os.walk(os.path.join(self.env["XDG_DATA_HOME"], "quorvel")):
+            kept += [os.path.relpath(os.path.join(root, f), self.env["XDG_DATA_HOME"]) for f in files]
+        self.assertEqual(sorted(k for k in kept if not k.startswith("quorvel/system/") and k != "quorvel/classes.ini"),
+                         sorted("quorvel/saved/%s/local-storage.txt" % f for f in self.saved_folders()))
+        for leftover in (".cache/webkitgtk", ".local/share/webkitgtk", "data/webkitgtk"):
+            self.assertFalse(os.path.exists(os.path.join(self.scratch, leftover)), leftover)
+
+    def test_play_all_plays_a_movie_stored_under_a_folder(self):
+        inputs = self.folder("levels", {"intro.swf": "small.swf", "levels/one.swf": "medium.swf"})
+        self.start(self.build([inputs], "--play-all"))
+        self.placed_at(362, 284, 300, 200)
+        self.placed_at(312, 234, 400, 300, timeout=control_e2e.ENGINE_START)
+        self.placed_at(362, 284, 300, 200, timeout=30.0)
+        self.quit_with_escape()
+
     def test_links_go_to_the_desktop_and_the_movie_plays_on(self):
         self.register_link_handler()
         inputs = self.folder("links", {"links.swf": "links.swf", "help.html": b"<p>help</p>"})
