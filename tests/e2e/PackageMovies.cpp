@@ -14,8 +14,9 @@
 //   keys.swf       square 1 is green while the key A is held
 //   stream.swf     a streaming 440 Hz tone; square 1 steps through red,
 //                  green and blue, one frame each, as the sound plays
-//   counter.swf    counts its runs in the shared object "progress" (square 1
-//                  green from the second run on) and quits in its second run
+//   counter.swf    counts its runs in the shared object "progress", which it
+//                  never flushes (square 1 green from the second run on), and
+//                  quits in its second run
 //   cjk_sans.swf, cjk_named.swf   "中文字体测试" in black, 40 pixels high, in
 //                  a device-font field at (20, 100) on white, in "_sans" and
 //                  in "宋体"
@@ -224,11 +225,11 @@ void WriteCounter(const std::string& folder)
     count.Push(ActionValue::Undefined {}).Equals2().Not().If("counted");
     count.Push("so").GetVariable().Push("data").GetMember().Push("runs", std::int32_t(0)).SetMember();
     count.Label("counted");
-    // so.data.runs = so.data.runs + 1; so.flush();
+    // so.data.runs = so.data.runs + 1; without flush(): the engine writes
+    // what a movie saved when the movie goes, as at the end of a run.
     count.Push("so").GetVariable().Push("data").GetMember().Push("runs");
     count.Push("so").GetVariable().Push("data").GetMember().Push("runs").GetMember();
     count.Push(std::int32_t(1)).Add2().SetMember();
-    count.CallMethodOn("so", "flush").Pop();
     // if (so.data.runs >= 2) { again.gotoAndStop(2); fscommand("quit"); }
     count.Push("so").GetVariable().Push("data").GetMember().Push("runs").GetMember();
     count.Push(std::int32_t(2)).Less2().If("first");
