@@ -23,6 +23,10 @@ constexpr const char* Scheme = "quorvel-control";
 constexpr const char* PageUrl = "quorvel-control://engine/index.html";
 // How long the view waits, as it goes, for the movie to write what it saved.
 constexpr gint64 UnloadWaitMicroseconds = 2 * G_USEC_PER_SEC;
+// A web process that ends this many times within this long is not started
+// again.
+constexpr size_t WebProcessEndLimit = 3;
+constexpr gint64 WebProcessEndWindow = 60 * G_USEC_PER_SEC;
 
 bool Debugging()
 {
@@ -188,6 +192,12 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
             return nullptr;
         }),
         this);
+    // The engine comes back when its web process ends.
+    g_signal_connect(m_pView, "web-process-terminated",
+        G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
+            static_cast<CRuffleView*>(data)->OnWebProcessEnded(int(reason));
+        }),
+        this);
     // Keys go to the movie whenever the window has the keyboard.
     g_signal_connect(m_pView, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) {
         static_cast<CRuffleView*>(data)->Run("window.quorvel.focus()");
@@ -225,6 +235,38 @@ CRuffleView::~CRuffleView()
     g_object_unref(m_pView);
     if (m_pMovie)
         g_bytes_unref(m_pMovie);
+}
+
+void CRuffleView::OnWebProcessEnded(int reason)
+{
+    m_bPageReady = false;
+    m_bSavedDataSent = false;
+    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+        return;
+    gint64 now = g_get_monotonic_time();
+    std::erase_if(m_webProcessEnds, [now](std::int64_t at) { return now - at > WebProcessEndWindow; });
+    m_webProcessEnds.push_back(now);
+    if (m_webProcessEnds.size() >= WebProcessEndLimit) {
+        std::fprintf(stderr, "quorvel: the movie engine keeps failing; the player ends\n");
+        GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_pView));
+        GtkWidget* message = gtk_message_dialog_new(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
+            GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
+            "The movie engine stopped working %zu times within a minute. The player ends.",
+            m_webProcessEnds.size());
+        gtk_window_set_title(GTK_WINDOW(message), "Quorvel");
+        gtk_dialog_run(GTK_DIALOG(message));
+        gtk_widget_destroy(message);
+        // The container ends as when a movie quits.
+        if (m_onFSCommand)
+            m_onFSCommand("quit", "");
+        return;
+    }
+    std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
+        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory" : "crashed");
+    // The page comes up again, and with it the movie, from its file.
+    if (!m_strMoviePath.empty())
+        LoadMovie(0, m_strMoviePath);
+    webkit_web_view_load_uri(m_pView, PageUrl);
 }
 
 GtkWidget* CRuffleView::Widget() const
@@ -462,6 +504,7 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
             return false;
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
+    m_strMoviePath = path;
     size_t slash = host->rfind('/');
     m_strFolder = slash == std::string::npos ? std::string(".") : host->substr(0, slash ? slash : 1);
     m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);

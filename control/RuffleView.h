@@ -3,6 +3,7 @@
 #include "control/SavedObjects.h"
 #include "platform/Types.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -66,6 +67,7 @@ private:
     void Run(const std::string& script);
     void StartMovie();
     void FocusMovie();
+    void OnWebProcessEnded(int reason);
 
     FSCommandHandler m_onFSCommand {};
     WebKitWebView* m_pView { nullptr };
@@ -84,6 +86,10 @@ private:
     // The current movie shows CJK text: the system's fonts for it go with it.
     bool m_bCjkText { false };
     unsigned m_nMovieGeneration { 0 };
+    // The current movie's file, to start it again in a new web process.
+    std::string m_strMoviePath {};
+    // When the web process ended unexpectedly, most recent last.
+    std::vector<std::int64_t> m_webProcessEnds {};
     LONG m_nFrame { 0 };
     CSavedObjects m_saved {};
 };

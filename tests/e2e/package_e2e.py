@@ -7,6 +7,7 @@
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -287,6 +288,50 @@ class Suite(control_e2e.ControlTest):
         self.placed_at(312, 234, 400, 300, timeout=control_e2e.ENGINE_START)
         self.placed_at(362, 284, 300, 200, timeout=30.0)
         self.quit_with_escape()
+
+    def web_processes(self):
+        """The engine's web processes under the player, by pid."""
+        found = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/stat" % entry) as stat:
+                    fields = stat.read().rsplit(")", 1)[1].split()
+                with open("/proc/%s/comm" % entry) as comm:
+                    name = comm.read().strip()
+            except OSError:
+                continue
+            if int(fields[1]) == self.player.pid and name.startswith("WebKitWebProces"):
+                found.append(int(entry))
+        return found
+
+    def cycling(self):
+        """True once square 1 has shown each of its three colours again."""
+        return all(self.square_shows(1, colour, 20.0) for colour in (RED, GREEN, BLUE))
+
+    def test_the_engine_comes_back_when_its_web_process_dies(self):
+        self.start(self.build([os.path.join(self.movies, "stream.swf"), os.path.join(self.movies, "part2.swf")],
+                              "--main", "stream.swf"))
+        self.placed_at(312, 234, 400, 300)
+        self.assertTrue(self.cycling(), "the movie never played")
+        for death in (1, 2):
+            victims = wait_for(self.web_processes, 20.0)
+            self.assertTrue(victims, "no web process under the player")
+            for pid in victims:
+                os.kill(pid, signal.SIGKILL)
+            self.assertTrue(wait_for(lambda: self.stderr_text().count("starting it again") >= death, 20.0),
+                            self.stderr_text())
+            self.assertTrue(self.cycling(), "the movie did not come back after death %d" % death)
+        # A third death within the minute: the player says so and ends.
+        for pid in wait_for(self.web_processes, 20.0) or []:
+            os.kill(pid, signal.SIGKILL)
+        self.assertTrue(wait_for(lambda: "keeps failing" in self.stderr_text(), 20.0), self.stderr_text())
+        self.assertTrue(wait_for(lambda: self.find_window("Quorvel") and len(self.top_level_windows()) >= 2, 10.0))
+        time.sleep(0.5)
+        self.x("xdotool", "key", "Return")
+        self.assertEqual(self.ended(), 0)
+        self.assertEqual(os.listdir(self.workspace()), [])
 
     def test_links_go_to_the_desktop_and_the_movie_plays_on(self):
         self.register_link_handler()
