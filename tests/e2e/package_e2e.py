@@ -223,6 +223,18 @@ class Suite(control_e2e.ControlTest):
         self.quit_with_escape()
         self.assertLess(self.record_peak(1.0), 100, "sound went on after the player ended")
 
+    def test_sound_stops_when_play_all_moves_on(self):
+        self.start_sound_server()
+        self.start(self.build([os.path.join(self.movies, "stream.swf"), os.path.join(self.movies, "stops.swf")],
+                              "--play-all"))
+        self.placed_at(312, 234, 400, 300)
+        self.assertTrue(self.square_shows(1, GREEN), "the movie never played")
+        self.assertGreater(self.record_peak(1.0), 3000, "no sound reached the sound server")
+        # The streaming movie loops after three seconds; the silent one follows.
+        self.placed_at(362, 284, 300, 200, timeout=control_e2e.ENGINE_START)
+        self.assertLess(self.record_peak(1.5), 100, "the last movie's sound went on")
+        self.quit_with_escape()
+
     def test_chinese_device_text_shows_in_sans_and_in_a_named_font(self):
         for movie in ("cjk_sans.swf", "cjk_named.swf"):
             self.assertGreater(self.show_text(movie), 300, "no ink for %s" % movie)
