@@ -223,6 +223,17 @@ class Suite(control_e2e.ControlTest):
         self.quit_with_escape()
         self.assertLess(self.record_peak(1.0), 100, "sound went on after the player ended")
 
+    def test_the_bands_around_a_letterboxed_movie_show_its_colour(self):
+        self.start(self.build([os.path.join(self.movies, "part2.swf"), os.path.join(self.movies, "keys.swf")],
+                              "--main", "part2.swf", "--fullscreen"))
+        self.placed_at(0, 0, *player_e2e.SCREEN)
+        # The 400 x 300 stage fills the height; the bands left and right are
+        # the movie's blue, not black.
+        self.assertTrue(self.shows(512, 384, BLUE), "the movie never showed")
+        self.assertTrue(self.shows(10, 384, BLUE, 5.0), "the band shows %s" % (self.pixel(10, 384),))
+        self.assertTrue(self.shows(1013, 384, BLUE, 5.0), "the band shows %s" % (self.pixel(1013, 384),))
+        self.quit_with_escape()
+
     def test_sound_stops_when_play_all_moves_on(self):
         self.start_sound_server()
         self.start(self.build([os.path.join(self.movies, "stream.swf"), os.path.join(self.movies, "stops.swf")],
