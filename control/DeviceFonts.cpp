@@ -1,5 +1,7 @@
 #include "control/DeviceFonts.h"
 
+#include "control/JsString.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fontconfig/fontconfig.h>
@@ -12,24 +14,6 @@ constexpr const char* FontBase = "quorvel-control://engine/fonts/";
 // The engine's own font, Latin only: what it draws device text with when
 // none of the names before it is a font it has.
 constexpr const char* EngineFont = "Noto Sans";
-
-std::string Quoted(std::string_view text)
-{
-    std::string quoted = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += char(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += char(c);
-        }
-    }
-    return quoted + "\"";
-}
 
 bool IsRegularFile(const char* path)
 {
@@ -285,16 +269,16 @@ std::string CDeviceFonts::ConfigScript() const
 
     std::string script = "{\"fontSources\":[";
     for (size_t i = 0; i < m_files.size(); ++i)
-        script += (i ? "," : "") + Quoted(FontBase + std::to_string(i));
+        script += (i ? "," : "") + JsString(FontBase + std::to_string(i));
     script += "],\"defaultFonts\":{";
     for (const SDefault& entry : defaults) {
         std::vector<std::string> list;
         for (const auto& [family, language] : entry.order)
             names(list, family, language);
         list.push_back(EngineFont);
-        script += std::string(&entry == defaults ? "" : ",") + Quoted(entry.key) + ":[";
+        script += std::string(&entry == defaults ? "" : ",") + JsString(entry.key) + ":[";
         for (size_t i = 0; i < list.size(); ++i)
-            script += (i ? "," : "") + Quoted(list[i]);
+            script += (i ? "," : "") + JsString(list[i]);
         script += "]";
     }
     return script + "}}";

@@ -1,6 +1,7 @@
 #include "control/LinkPolicy.h"
 
 #include "control/PackageFiles.h"
+#include "control/PercentEncoding.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,18 +27,9 @@ std::string SchemeOf(std::string_view url)
 
 std::string FileUri(const std::string& path)
 {
-    static const char* const s_hex = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
-            uri += char(c);
-        } else {
-            uri += '%';
-            uri += s_hex[c >> 4];
-            uri += s_hex[c & 15];
-        }
-    }
-    return uri;
+    return "file://" + PercentEncode(path, [](unsigned char c) {
+        return std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+    });
 }
 
 } // namespace

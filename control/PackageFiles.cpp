@@ -1,5 +1,7 @@
 #include "control/PackageFiles.h"
 
+#include "control/PercentEncoding.h"
+
 #include <algorithm>
 #include <cctype>
 #include <dirent.h>
@@ -8,36 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string PercentDecode(std::string_view text)
-{
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            int high = HexValue(text[i + 1]);
-            int low = HexValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                decoded += char(high << 4 | low);
-                i += 2;
-                continue;
-            }
-        }
-        decoded += text[i];
-    }
-    return decoded;
-}
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
@@ -67,7 +39,7 @@ std::optional<PackageFile> OpenRegular(int folderFd, const char* name)
 std::optional<std::string> PackageFileName(std::string_view path)
 {
     path = path.substr(0, path.find_first_of("?#"));
-    std::string decoded = PercentDecode(path);
+    std::string decoded = *PercentDecode(path, false);
     size_t slash = decoded.find_last_of("/\\");
     std::string name = slash == std::string::npos ? decoded : decoded.substr(slash + 1);
     if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos)
@@ -77,18 +49,9 @@ std::optional<std::string> PackageFileName(std::string_view path)
 
 std::string PackageUrl(std::string_view name)
 {
-    static const char* const s_hex = "0123456789ABCDEF";
-    std::string url(PackageBase);
-    for (unsigned char c : name) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            url += char(c);
-        } else {
-            url += '%';
-            url += s_hex[c >> 4];
-            url += s_hex[c & 15];
-        }
-    }
-    return url;
+    return std::string(PackageBase) + PercentEncode(name, [](unsigned char c) {
+        return std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~';
+    });
 }
 
 std::optional<PackageFile> OpenPackageFile(const std::string& folder, const std::string& name)

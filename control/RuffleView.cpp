@@ -4,6 +4,7 @@
 #include "control/EngineFiles.h"
 #include "control/EnginePage.h"
 #include "control/FrameReports.h"
+#include "control/JsString.h"
 #include "control/LinkPolicy.h"
 #include "control/MovieText.h"
 #include "control/PackageFiles.h"
@@ -39,24 +40,6 @@ std::string ColourToCss(LONG rgb)
     char text[8];
     std::snprintf(text, sizeof text, "#%06X", unsigned(rgb) & 0xFFFFFFu);
     return text;
-}
-
-std::string JsString(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += char(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += char(c);
-        }
-    }
-    return quoted + "\"";
 }
 
 void FinishWithStream(

@@ -1,5 +1,7 @@
 #include "control/SavedObjects.h"
 
+#include "control/PercentEncoding.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -13,44 +15,16 @@ constexpr const char* Signature = "quorvel saved data 1";
 
 std::string Escape(const std::string& text)
 {
-    static const char* const s_hex = "0123456789ABCDEF";
-    std::string escaped;
-    for (unsigned char c : text) {
-        if (c == '%' || c == ' ' || c < 0x20 || c == 0x7F) {
-            escaped += '%';
-            escaped += s_hex[c >> 4];
-            escaped += s_hex[c & 15];
-        } else {
-            escaped += char(c);
-        }
-    }
-    return escaped;
-}
-
-int Hex(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return PercentEncode(
+        text, [](unsigned char c) { return c != '%' && c != ' ' && c >= 0x20 && c != 0x7F; });
 }
 
 bool Unescape(const std::string& text, std::string& out)
 {
-    out.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size() || Hex(text[i + 1]) < 0 || Hex(text[i + 2]) < 0)
-            return false;
-        out += char(Hex(text[i + 1]) << 4 | Hex(text[i + 2]));
-        i += 2;
-    }
+    std::optional<std::string> decoded = PercentDecode(text, true);
+    if (!decoded)
+        return false;
+    out = std::move(*decoded);
     return true;
 }
 

@@ -5,7 +5,6 @@ module, on a virtual display, each with a fresh home folder and registry.
     control_e2e.py --build BUILD_DIR [unittest arguments, e.g. ControlTest.test_first_run_installs_and_plays]
 """
 
-import argparse
 import hashlib
 import os
 import subprocess
@@ -165,14 +164,8 @@ class ControlTest(player_e2e.PlayerTest):
         self.assertEqual(os.listdir(self.workspace()), [])
 
 
-for name in dir(player_e2e.PlayerTest):
-    if name.startswith("test_") and name not in vars(ControlTest):
-        setattr(ControlTest, name, None)
+player_e2e.own_tests_only(ControlTest, player_e2e.PlayerTest)
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args, rest = parser.parse_known_args()
-    player_e2e.BUILD = os.path.abspath(args.build)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    player_e2e.main()

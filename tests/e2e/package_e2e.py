@@ -4,7 +4,6 @@
     package_e2e.py --build BUILD_DIR [unittest arguments, e.g. Suite.test_NAME]
 """
 
-import argparse
 import os
 import shutil
 import signal
@@ -385,14 +384,8 @@ class Suite(control_e2e.ControlTest):
         self.quit_with_escape()
 
 
-for name in dir(control_e2e.ControlTest):
-    if name.startswith("test_") and name not in vars(Suite):
-        setattr(Suite, name, None)
+player_e2e.own_tests_only(Suite, control_e2e.ControlTest)
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args, rest = parser.parse_known_args()
-    player_e2e.BUILD = os.path.abspath(args.build)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    player_e2e.main()

@@ -296,9 +296,24 @@ class PlayerTest(unittest.TestCase):
         self.assertEqual(os.listdir(self.workspace()), [])
 
 
-if __name__ == "__main__":
+def own_tests_only(suite, base):
+    """Keeps the tests of `base` from running again as `suite`'s: a suite
+    borrows its base's display, folders and helpers, not its tests."""
+    for name in dir(base):
+        if name.startswith("test_") and name not in vars(suite):
+            setattr(suite, name, None)
+
+
+def main():
+    """Runs the tests of the __main__ module: --build BUILD_DIR, then the
+    arguments of unittest (e.g. Suite.test_name)."""
+    global BUILD
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args, rest = parser.parse_known_args()
     BUILD = os.path.abspath(args.build)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

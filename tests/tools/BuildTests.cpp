@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -116,10 +118,12 @@ bool IsGeneratedId(const std::string& id)
 // The id that build printed on stdout.
 std::string PrintedId(const CommandResult& build)
 {
-    size_t at = build.out.find("\nid: ");
-    if (at == std::string::npos)
-        return "";
-    return build.out.substr(at + 5, build.out.find('\n', at + 5) - at - 5);
+    std::istringstream lines(build.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("id: "))
+            return line.substr(4);
+    }
+    return "";
 }
 
 std::string SettingsOf(const BuildFixture& fixture, const std::string& target)
