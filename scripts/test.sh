@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build
-options=()
+# QUORVEL_WERROR=ON (as CI sets it) turns compiler warnings into errors.
+options=(-DQUORVEL_WERROR="${QUORVEL_WERROR:-OFF}")
 if [ "${1:-}" = "--sanitize" ]; then
     build=build-asan
     options+=(-DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
