@@ -2,6 +2,10 @@
 
 #include "app/Workspace.h"
 #include "platform/Com.h"
+#include "platform/ErrorCodes.h"
+#include "platform/FormatMessage.h"
+#include "platform/LastError.h"
+#include "platform/MessageBox.h"
 #include "platform/Shell.h"
 
 using namespace platform;
@@ -37,6 +41,26 @@ CString TrimBlanks(const CString& text)
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+// The system's text for `code`, without its line end.
+CString ReasonText(DWORD code)
+{
+    char* text = nullptr;
+    FormatMessage(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, MakeLangId(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    CString reason = text ? TrimBlanks(text) : CString("error " + std::to_string(code));
+    LocalFree(text);
+    return reason;
+}
+
+// The one message of a data folder that cannot take the control. The run
+// goes on: a control that is registered already may still play.
+void ReportUnusableFolder(const CString& folder, DWORD code)
+{
+    CString where = folder.empty() ? CString("the user's data folder (there is no home folder)") : folder;
+    CString text = "The Flash control cannot be installed in " + where + ": " + ReasonText(code);
+    AfxMessageBox(text.c_str(), MB_OK, 0);
+}
+
 } // namespace
 
 void EnsureFlashControl(HMODULE module)
@@ -47,9 +71,22 @@ void EnsureFlashControl(HMODULE module)
     if (!FindResource(module, MAKEINTRESOURCE(ControlResourceId), "OCX"))
         return;
 
+    // Without a system folder there is nowhere to put the control: the
+    // bare file name would land wherever the path happened to lead.
     char folder[MAX_PATH] = {};
-    GetSystemDirectory(folder, MAX_PATH);
-    CString target = TrimBlanks(folder) + "\\flash8.ocx";
-    WriteResourceToFile(int(ControlResourceId), "OCX", target.c_str(), module);
+    UINT length = GetSystemDirectory(folder, MAX_PATH);
+    CString trimmed = length > 0 && length < MAX_PATH ? TrimBlanks(folder) : CString();
+    if (trimmed.empty()) {
+        DWORD code = length >= MAX_PATH ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
+        ReportUnusableFolder(GetSystemDirectoryName(), code);
+        return;
+    }
+    CString target = trimmed + "\\flash8.ocx";
+    // A control that is not all there is never registered: the registration
+    // would load it.
+    if (!WriteResourceToFile(int(ControlResourceId), "OCX", target.c_str(), module)) {
+        ReportUnusableFolder(trimmed, GetLastError());
+        return;
+    }
     ShellExecute(nullptr, "run", "regsvr32", (target + " /s").c_str(), nullptr, ShowHidden);
 }

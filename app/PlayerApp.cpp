@@ -13,6 +13,8 @@
 #include "zip/ZipMemoryBlock.h"
 #include "zip/ZipReader.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <memory>
 
 using namespace platform;
@@ -33,6 +35,31 @@ CString SystemText(DWORD code)
     return result;
 }
 
+// The package's bytes as the archive reader reads them, each read counted
+// towards the progress the user is shown.
+class CProgressMemoryBlock final : public CZipMemoryBlock {
+public:
+    explicit CProgressMemoryBlock(IUnpackProgress& progress)
+        : m_progress(progress)
+    {
+    }
+    void StartCounting() { m_bCounting = true; }
+    UINT Read(void* buffer, UINT count) override
+    {
+        UINT done = CZipMemoryBlock::Read(buffer, count);
+        if (m_bCounting) {
+            m_nDone += done;
+            m_progress.Advance(m_nDone);
+        }
+        return done;
+    }
+
+private:
+    IUnpackProgress& m_progress;
+    uint64_t m_nDone { 0 };
+    bool m_bCounting { false };
+};
+
 } // namespace
 
 CPlayerApp::CPlayerApp()
@@ -50,8 +77,21 @@ void CPlayerApp::SetPlayerRunner(IPlayerRunner* runner)
     m_pRunner = runner ? runner : &m_nullRunner;
 }
 
+void CPlayerApp::SetUnpackProgress(IUnpackProgress* progress)
+{
+    m_pProgress = progress ? progress : &m_nullProgress;
+}
+
+void CPlayerApp::RequestStop(int signal)
+{
+    if (!m_nStopSignal)
+        m_nStopSignal = signal;
+    m_pRunner->StopPlayer();
+}
+
 void CPlayerApp::ReportFailure(const CString& text)
 {
+    m_pProgress->End();
     AfxMessageBox(text.c_str(), MB_OK, 0);
     SetExitCode(ExitPackageUnusable);
 }
@@ -63,21 +103,32 @@ BOOL CPlayerApp::InitInstance()
 
     m_pInstaller->EnsureFlashControl();
 
-    m_strWorkspace = FormWorkspacePath();
+    if (StopRequested())
+        return FALSE;
+
+    m_strWorkspaceBase = FormWorkspacePath();
+    m_strWorkspace = m_strWorkspaceBase;
     // Without a private temporary folder there is nowhere safe to unpack.
     if (m_strWorkspace.empty()) {
         ReportFailure(SystemText(GetLastError()));
         return FALSE;
     }
-    CreateDirectory(m_strWorkspace.c_str(), nullptr);
-    // The name may already be taken by a link to some other folder or by a
-    // file: unpacking there, and emptying it at exit, would touch files that
-    // are not the workspace's. Only a real folder is used.
-    DWORD attributes = GetFileAttributes(m_strWorkspace.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ReportFailure(m_strWorkspace + ": " + SystemText(ERROR_ACCESS_DENIED));
+    // A workspace of this run's own, locked for the whole run. The usual
+    // name may be taken by a link to some other folder or by a file:
+    // unpacking there, and emptying it at exit, would touch files that are
+    // not the workspace's, so it is refused.
+    CString claimed = ClaimWorkspace(m_strWorkspaceBase, m_workspaceLock);
+    if (claimed.empty()) {
+        DWORD code = GetLastError();
+        if (code == ERROR_ACCESS_DENIED)
+            ReportFailure(m_strWorkspace + ": " + SystemText(ERROR_ACCESS_DENIED));
+        else
+            ReportFailure(SystemText(code));
         return FALSE;
     }
+    m_strWorkspace = claimed;
+    // What killed runs left behind, in workspaces nobody holds any more.
+    SweepStaleWorkspaces(m_strWorkspaceBase, m_strWorkspace);
 
     HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(PackageResourceId), "ZIP");
     if (!resource) {
@@ -95,10 +146,17 @@ BOOL CPlayerApp::InitInstance()
     HGLOBAL loaded = LoadResource(m_hResourceModule, resource);
     auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
     DWORD size = SizeofResource(m_hResourceModule, resource);
-    if (!UnpackPackage(bytes, size))
+    BOOL unpacked = UnpackPackage(bytes, size);
+    // Everything the player needs is in the workspace now: the package's
+    // pages of the executable are of no more use in memory.
+    DiscardResourcePages(m_hResourceModule, resource);
+    if (!unpacked || StopRequested()) {
+        m_pProgress->End();
         return FALSE;
+    }
 
     m_pRunner->RunPlayer(*this);
+    m_pProgress->End();
     return FALSE;
 }
 
@@ -107,7 +165,7 @@ BOOL CPlayerApp::InitInstance()
 // package that could not be read (the user has been told).
 BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
 {
-    CZipMemoryBlock block;
+    CProgressMemoryBlock block(*m_pProgress);
     block.Attach(bytes, size);
     auto zip = std::make_unique<CZipReader>();
     try {
@@ -123,9 +181,23 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
         if (files < 2)
             return FALSE;
 
+        // The bytes to do: what each file's data takes in the package.
+        uint64_t total = 0;
+        for (int i = 0; i < count; ++i) {
+            const auto* header = zip->GetEntryHeader(i);
+            if (!header->IsDirectory())
+                total += header->compressedSize;
+        }
+        m_pProgress->Begin(program_invocation_short_name, total);
+        block.StartCounting();
+
         // Every entry is visited, folders included: a package that holds
         // folder entries still has all its files unpacked.
         for (int k = 0; k < count; ++k) {
+            if (StopRequested()) {
+                zip->Close(1);
+                return FALSE;
+            }
             CZipEntryHeader header;
             zip->CopyEntryInfo(header, WORD(k));
             if (!header.IsDirectory())
@@ -160,8 +232,20 @@ void CPlayerApp::ListIfMovie(const CString& name)
         m_arrMovies.push_back(title);
 }
 
+void CPlayerApp::ReleaseWorkspace()
+{
+    // Only a workspace this run holds is emptied: any other is somebody's.
+    if (!m_workspaceLock.IsHeld())
+        return;
+    DeleteFolderContents(m_strWorkspace);
+    if (m_strWorkspace != m_strWorkspaceBase)
+        RemoveDirectory(m_strWorkspace.c_str());
+    m_workspaceLock.Release();
+}
+
 int CPlayerApp::ExitInstance()
 {
-    DeleteFolderContents(m_strWorkspace);
-    return CWinApp::ExitInstance();
+    ReleaseWorkspace();
+    int result = CWinApp::ExitInstance();
+    return m_nStopSignal ? ExitSignalBase + m_nStopSignal : result;
 }

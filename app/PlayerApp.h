@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/PlayerSeams.h"
+#include "app/WorkspaceLock.h"
 #include "platform/Resources.h"
 #include "platform/WinApp.h"
 
@@ -15,8 +16,20 @@ public:
 
     void SetControlInstaller(IControlInstaller* installer);
     void SetPlayerRunner(IPlayerRunner* runner);
+    void SetUnpackProgress(IUnpackProgress* progress);
     // The module whose resources carry the package (null: this executable).
     void SetResourceModule(platform::HMODULE module) { m_hResourceModule = module; }
+
+    // Asks the run to end as soon as it can, because of `signal`: unpacking
+    // stops after the entry it is at, a running player window ends, and the
+    // exit step empties the workspace and returns 128 + `signal`. For the
+    // GUI thread (a signal handler only notes the signal; see PlayerMain).
+    void RequestStop(int signal);
+    bool StopRequested() const { return m_nStopSignal != 0; }
+
+    // Empties (and, when it is a sibling, removes) this run's workspace and
+    // gives it up; what the exit step does, for a run that must end at once.
+    void ReleaseWorkspace();
 
     CString m_strWorkspace {};
     CStringArray m_arrMovies {};
@@ -29,10 +42,18 @@ private:
 
     CNullControlInstaller m_nullInstaller {};
     CNullPlayerRunner m_nullRunner {};
+    CNullUnpackProgress m_nullProgress {};
     IControlInstaller* m_pInstaller { &m_nullInstaller };
     IPlayerRunner* m_pRunner { &m_nullRunner };
+    IUnpackProgress* m_pProgress { &m_nullProgress };
     platform::HMODULE m_hResourceModule { nullptr };
+    CString m_strWorkspaceBase {};
+    CWorkspaceLock m_workspaceLock {};
+    int m_nStopSignal { 0 };
 };
 
 // Exit status of a run whose package could not be used.
 constexpr int ExitPackageUnusable = 2;
+// Exit status of a run ended by signal n: ExitSignalBase + n, as a shell
+// reports a process killed by it.
+constexpr int ExitSignalBase = 128;

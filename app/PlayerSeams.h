@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 class CPlayerApp;
 
 // The two steps of start-up that belong to other parts of the program: the
@@ -16,6 +19,27 @@ public:
     virtual ~IPlayerRunner() = default;
     // Runs the player window modally; returns when it has ended.
     virtual void RunPlayer(CPlayerApp& app) = 0;
+    // Ends a player window that RunPlayer is running (or about to run) as
+    // if it had been closed. Called on the GUI thread.
+    virtual void StopPlayer() { }
+};
+
+// What the user sees while a package is unpacked. Begin and End bracket the
+// unpacking; Advance is called often (every read of the package's bytes)
+// and may let the GUI run, which is where a stop request is noticed.
+class IUnpackProgress {
+public:
+    virtual ~IUnpackProgress() = default;
+    virtual void Begin(const std::string& package, std::uint64_t total) = 0;
+    virtual void Advance(std::uint64_t done) = 0;
+    virtual void End() = 0;
+};
+
+class CNullUnpackProgress final : public IUnpackProgress {
+public:
+    void Begin(const std::string&, std::uint64_t) override { }
+    void Advance(std::uint64_t) override { }
+    void End() override { }
 };
 
 class CNullControlInstaller final : public IControlInstaller {

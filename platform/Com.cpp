@@ -1,8 +1,11 @@
 #include "platform/Com.h"
 
+#include "platform/ModuleCheck.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -113,8 +116,11 @@ CString GetClassRegistryPath()
         const char* home = std::getenv("HOME");
         if (!home || !*home) {
             const passwd* entry = getpwuid(getuid());
-            home = entry ? entry->pw_dir : "/";
+            home = entry ? entry->pw_dir : nullptr;
         }
+        // Without a home there is no registry: never one at the root.
+        if (!home || home[0] != '/')
+            return {};
         base = CString(home) + "/.local/share";
     }
     return base + "/quorvel/classes.ini";
@@ -122,7 +128,10 @@ CString GetClassRegistryPath()
 
 CString LookupClassModule(const CLSID& clsid)
 {
-    auto entries = ReadRegistry(GetClassRegistryPath());
+    CString path = GetClassRegistryPath();
+    if (path.empty())
+        return {};
+    auto entries = ReadRegistry(path);
     auto found = entries.find(StringFromCLSID(clsid));
     return found == entries.end() ? CString {} : found->second;
 }
@@ -131,6 +140,8 @@ bool RegisterClassModule(const CLSID& clsid, const CString& modulePath)
 {
     namespace fs = std::filesystem;
     CString path = GetClassRegistryPath();
+    if (path.empty())
+        return false;
     auto entries = ReadRegistry(path);
     if (modulePath.empty())
         entries.erase(StringFromCLSID(clsid));
@@ -139,14 +150,23 @@ bool RegisterClassModule(const CLSID& clsid, const CString& modulePath)
 
     std::error_code error;
     fs::create_directories(fs::path(path).parent_path(), error);
-    CString temporary = path + "." + std::to_string(getpid()) + ".tmp";
+    // A name of this process alone (O_EXCL), so that registrations running
+    // at the same time never write into each other's copy.
+    CString pattern = path + ".XXXXXX";
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    CString temporary = pattern;
     {
         std::ofstream out(temporary, std::ios::trunc);
         out << RegistrySection << "\n";
         for (const auto& [id, module] : entries)
             out << id << "=" << module << "\n";
-        if (!out.flush())
+        if (!out.flush()) {
+            fs::remove(temporary, error);
             return false;
+        }
     }
     fs::rename(temporary, path, error);
     if (error) {
@@ -189,6 +209,12 @@ HRESULT CoCreateInstance(const CLSID& clsid, QvControl** control)
         if (module.empty()) {
             t_lastCreateProblem = "no control of class " + id + " is registered in " + GetClassRegistryPath();
             return REGDB_E_CLASSNOTREG;
+        }
+        // A damaged file is never handed to dlopen: one cut short would kill
+        // the process when its missing pages are touched.
+        if (CString problem = CheckLoadableModule(module); !problem.empty()) {
+            t_lastCreateProblem = problem;
+            return CO_E_DLLNOTFOUND;
         }
         // Modules register GTK types and the like, which cannot be undone:
         // a module once loaded stays for the run.

@@ -59,6 +59,15 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, voi
     return TRUE;
 }
 
+BOOL FlushFileBuffers(HANDLE file)
+{
+    if (file < 0 || ::fdatasync(int(file)) != 0) {
+        SetLastErrorFromErrno(file < 0 ? EBADF : errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL CloseHandle(HANDLE handle)
 {
     if (handle < 0 || ::close(int(handle)) != 0) {

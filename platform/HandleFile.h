@@ -19,6 +19,8 @@ constexpr DWORD OPEN_EXISTING = 3;
 HANDLE CreateFile(LPCSTR path, DWORD access, DWORD shareMode, void* security, DWORD disposition,
     DWORD attributes, HANDLE templateFile);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, void* overlapped);
+// Waits until the file's data is on the disk (fdatasync).
+BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE handle);
 
 } // namespace platform

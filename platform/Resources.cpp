@@ -4,6 +4,8 @@
 #include "platform/LastError.h"
 
 #include <mutex>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -58,6 +60,20 @@ void CModule::Load()
         ResourceBlock block { m_file.data() + entry.offset, DWORD(entry.size), entry.language };
         m_appended.emplace_back(std::move(entry), block);
     }
+}
+
+void CModule::DiscardPages(const ResourceBlock& block)
+{
+    const BYTE* begin = m_file.data();
+    const BYTE* end = begin + m_file.size();
+    if (!begin || block.data < begin || block.data + block.size > end || block.size == 0)
+        return;
+    // Only pages wholly inside the block: its neighbours may still be wanted.
+    auto page = uintptr_t(::sysconf(_SC_PAGESIZE));
+    uintptr_t first = (uintptr_t(block.data) + page - 1) / page * page;
+    uintptr_t last = (uintptr_t(block.data) + block.size) / page * page;
+    if (first < last)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 void CModule::SetBuiltIn(std::vector<BuiltInResource> resources)
@@ -124,6 +140,12 @@ const void* LockResource(HGLOBAL loaded)
 DWORD SizeofResource(HMODULE, HRSRC resource)
 {
     return resource ? resource->size : 0;
+}
+
+void DiscardResourcePages(HMODULE module, HRSRC resource)
+{
+    if (resource)
+        (module ? module : &CModule::Current())->DiscardPages(*resource);
 }
 
 } // namespace platform

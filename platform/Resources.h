@@ -80,6 +80,11 @@ public:
     // The whole mapped file.
     std::span<const BYTE> Image() const { return { m_file.data(), m_file.size() }; }
 
+    // Gives the memory of `block`'s whole pages back to the system when the
+    // block lies in the mapped file (built-in resources are left alone). The
+    // bytes stay valid: read again, they come back from the file.
+    void DiscardPages(const ResourceBlock& block);
+
 private:
     void Load();
 
@@ -99,5 +104,10 @@ HRSRC FindResourceEx(HMODULE module, ResourceName type, ResourceName name, WORD 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 const void* LockResource(HGLOBAL loaded);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
+
+// The module no longer needs the pages of `resource` in memory (after the
+// package has been unpacked); they are dropped, not freed, and are read
+// back from the file should the bytes be touched again.
+void DiscardResourcePages(HMODULE module, HRSRC resource);
 
 } // namespace platform

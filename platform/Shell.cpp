@@ -3,6 +3,7 @@
 #include "platform/ErrorCodes.h"
 #include "platform/HostPath.h"
 #include "platform/LastError.h"
+#include "platform/ModuleCheck.h"
 
 #include <cerrno>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,6 +30,14 @@ std::vector<pid_t>& PendingRegistrations()
     return s_pending;
 }
 
+constexpr char RegisterSwitch[] = "--register-control";
+
+CString& RegistrationProgram()
+{
+    static CString s_program = "/proc/self/exe";
+    return s_program;
+}
+
 std::string DataHome()
 {
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
@@ -37,29 +47,46 @@ std::string DataHome()
         passwd* entry = getpwuid(getuid());
         home = entry ? entry->pw_dir : nullptr;
     }
-    return home ? std::string(home) + "/.local/share" : std::string();
+    // A home that is no absolute path would put the folder below the
+    // current one, or at the root: there is no data folder then.
+    return home && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
 }
 
+// Makes every missing folder of `path`; false with the last error of the
+// step that failed.
 bool MakeFolders(const std::string& path)
 {
     for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string part = path.substr(0, slash);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            SetLastErrorFromErrno(errno, part.c_str());
             return false;
+        }
         if (slash == std::string::npos)
             break;
     }
     struct stat st { };
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(path.c_str(), &st) != 0) {
+        SetLastErrorFromErrno(errno, path.c_str());
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    return true;
 }
 
-// What the registration tool does in its own process: load the module,
-// call its entry point, tell the outcome through the exit status.
-[[noreturn]] void RunRegistration(const std::string& path, bool unregister, bool silent)
+// What the registration tool does in its own process: check and load the
+// module, call its entry point, tell the outcome through the exit status.
+int RunRegistration(const std::string& path, bool unregister, bool silent)
 {
     int status = 1;
     std::string module = ToHostPath(path.c_str()).value_or(path);
-    if (void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    if (CString problem = CheckLoadableModule(module); !problem.empty()) {
+        if (!silent)
+            std::fprintf(stderr, "regsvr32: %s\n", problem.c_str());
+    } else if (void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         using EntryPoint = std::int32_t (*)();
         auto entry = reinterpret_cast<EntryPoint>(
             ::dlsym(handle, unregister ? "DllUnregisterServer" : "DllRegisterServer"));
@@ -72,19 +99,26 @@ bool MakeFolders(const std::string& path)
         std::fprintf(stderr, "regsvr32: %s\n", ::dlerror());
     }
     std::fflush(stderr);
-    ::_exit(status);
+    return status;
 }
 
 } // namespace
 
-UINT GetSystemDirectory(LPSTR buffer, UINT size)
+CString GetSystemDirectoryName()
 {
     std::string home = DataHome();
-    std::string folder = home.empty() ? std::string() : home + "/quorvel/system";
-    if (folder.empty() || !MakeFolders(folder)) {
+    return home.empty() ? std::string() : home + "/quorvel/system";
+}
+
+UINT GetSystemDirectory(LPSTR buffer, UINT size)
+{
+    std::string folder = GetSystemDirectoryName();
+    if (folder.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return 0;
     }
+    if (!MakeFolders(folder))
+        return 0;
     if (!buffer || size <= folder.size())
         return UINT(folder.size() + 1);
     std::memcpy(buffer, folder.c_str(), folder.size() + 1);
@@ -117,16 +151,51 @@ std::intptr_t ShellExecute(void*, LPCSTR, LPCSTR file, LPCSTR parameters, LPCSTR
         SetLastError(ERROR_FILE_NOT_FOUND);
         return ERROR_FILE_NOT_FOUND;
     }
+    // posix_spawn, not fork: this process may already run threads (GTK's,
+    // the web engine's), and a forked copy of it may do next to nothing
+    // safely before exec.
+    std::string program = RegistrationProgram();
+    std::vector<std::string> words = { program, RegisterSwitch, rest };
+    if (silent)
+        words.push_back("/s");
+    if (unregister)
+        words.push_back("/u");
+    std::vector<char*> arguments;
+    for (auto& word : words)
+        arguments.push_back(word.data());
+    arguments.push_back(nullptr);
     std::fflush(nullptr);
-    pid_t child = ::fork();
-    if (child < 0) {
-        SetLastErrorFromErrno(errno);
+    pid_t child = 0;
+    int error = ::posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments.data(), environ);
+    if (error != 0) {
+        SetLastErrorFromErrno(error);
         return ERROR_GEN_FAILURE;
     }
-    if (child == 0)
-        RunRegistration(rest, unregister, silent);
     PendingRegistrations().push_back(child);
     return 42;
+}
+
+void SetRegistrationProgram(const CString& program)
+{
+    RegistrationProgram() = program.empty() ? CString("/proc/self/exe") : program;
+}
+
+int RunRegistrationTool(int argc, char** argv)
+{
+    if (argc < 2 || std::strcmp(argv[1], RegisterSwitch) != 0)
+        return -1;
+    if (argc < 3 || !*argv[2])
+        return 2;
+    bool silent = false, unregister = false;
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "/s") == 0)
+            silent = true;
+        else if (std::strcmp(argv[i], "/u") == 0)
+            unregister = true;
+        else
+            return 2;
+    }
+    return RunRegistration(argv[2], unregister, silent);
 }
 
 void WaitForPendingRegistrations()
