@@ -52,10 +52,13 @@ protected:
         const char* saved = std::getenv("XDG_DATA_HOME");
         m_savedDataHome = saved ? saved : "";
         setenv("XDG_DATA_HOME", m_data.path().c_str(), 1);
+        // The test program is no player: the built one plays the tool.
+        SetRegistrationProgram(QUORVEL_BINARY_DIR "/quorvel-player");
     }
     void TearDown() override
     {
         WaitForPendingRegistrations();
+        SetRegistrationProgram("");
         RegisterInProcessClass(FlashClass(), nullptr);
         if (m_savedDataHome.empty())
             unsetenv("XDG_DATA_HOME");
@@ -138,6 +141,7 @@ TEST_F(FlashControlCheckTest, WithoutACarriedControlNothingHappens)
 
 TEST(SystemTools, OnlyTheRegistrationToolIsKnown)
 {
+    SetRegistrationProgram(QUORVEL_BINARY_DIR "/quorvel-player");
     EXPECT_EQ(ShellExecute(nullptr, "run", "notepad", "x", nullptr, 0), 2);
     EXPECT_EQ(ShellExecute(nullptr, "run", "regsvr32", " /s", nullptr, 0), 2);
     // A module that is no module: the child reports its failure, nobody waits.
@@ -147,6 +151,7 @@ TEST(SystemTools, OnlyTheRegistrationToolIsKnown)
         ShellExecute(nullptr, "run", "regsvr32", (scratch / "not a module.ocx" + " /s").c_str(), nullptr, 0),
         32);
     WaitForPendingRegistrations();
+    SetRegistrationProgram("");
 }
 
 } // namespace

@@ -1,0 +1,267 @@
+#!/usr/bin/env python3
+"""End-to-end tests of faults: signals and a lost display, killed runs, players
+side by side, first runs at the same moment, damaged installed controls, an
+unusable data folder, and the progress window of a large package.
+
+    faults_e2e.py --build BUILD_DIR [unittest arguments, e.g. Suite.test_each_signal_empties_the_workspace]
+"""
+
+import argparse
+import os
+import signal
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import control_e2e  # noqa: E402
+import player_e2e  # noqa: E402
+from player_e2e import wait_for  # noqa: E402
+
+# An ordinary user for the tests that need permission bits to count.
+NOBODY = 65534
+# Exit status of a run that lost its display.
+EXIT_NO_DISPLAY = 3
+
+
+class Suite(control_e2e.ControlTest):
+    """The test control by default (fast, no web engine); our real control
+    where the test is about installing it."""
+
+    def setUp(self):
+        super().setUp()
+        self.register(os.path.join(player_e2e.BUILD, "tests", "quorvel_test_control.so"))
+
+    def temp_root(self):
+        return os.path.join(self.env["TMPDIR"], "quorvel-%d" % os.getuid())
+
+    def launch(self, game, env=None, **popen):
+        """Starts a player without waiting for its window."""
+        stderr = open(os.path.join(self.scratch, "stderr-%d.txt" % len(os.listdir(self.scratch))), "w")
+        process = subprocess.Popen([game], env=env or self.env, stdout=subprocess.DEVNULL, stderr=stderr, **popen)
+        process.stderr_path = stderr.name
+        stderr.close()
+        return process
+
+    def windows_titled(self, title):
+        found = []
+        for line in self.x("xwininfo", "-root", "-tree").splitlines():
+            parts = line.split('"')
+            if len(parts) >= 3 and parts[1] == title:
+                found.append(line.split()[0])
+        return found
+
+    def stop(self, process, sig, timeout=20.0):
+        process.send_signal(sig)
+        try:
+            return process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+            self.fail("the player did not end on signal %d" % sig)
+
+    def damage(self, how):
+        """Puts a damaged flash8.ocx where the control is installed and registers it."""
+        os.makedirs(os.path.dirname(self.installed()), exist_ok=True)
+        with open(os.path.join(player_e2e.BUILD, "libquorvel-flash.so"), "rb") as real:
+            module = real.read()
+        damaged = {"truncated": module[:len(module) // 3], "empty": b"",
+                   "foreign": module[:18] + b"\x28\x00" + module[20:]}[how]  # e_machine: ARM
+        with open(self.installed(), "wb") as out:
+            out.write(damaged)
+        self.register(self.installed())
+        return module
+
+    # Item 1: nothing decrypted outlives the player.
+
+    def test_each_signal_empties_the_workspace(self):
+        game = self.package(["loop.swf", "small.swf"])
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            self.start(game)
+            self.assertTrue(os.listdir(self.workspace()))
+            self.assertEqual(self.stop(self.player, sig), 128 + sig, "signal %d" % sig)
+            self.assertEqual(os.listdir(self.workspace()), [], "signal %d" % sig)
+
+    def test_lost_display_empties_the_workspace(self):
+        self.start(self.package(["loop.swf", "small.swf"]))
+        self.assertTrue(os.listdir(self.workspace()))
+        self.display.process.kill()
+        self.display.process.wait()
+        self.assertEqual(self.ended(20.0), EXIT_NO_DISPLAY)
+        self.assertEqual(os.listdir(self.workspace()), [])
+        with open(self.stderr_path) as err:
+            self.assertIn("connection to the display was lost", err.read())
+
+    def test_a_killed_run_is_emptied_by_the_next_start(self):
+        game = self.package(["loop.swf", "small.swf"])
+        self.start(game)
+        self.player.kill()
+        self.player.wait()
+        left = set(os.listdir(self.workspace()))
+        self.assertIn("loop.swf", left)
+        # A stale sibling left by another killed run, nobody holding it.
+        stale = self.workspace() + "-3"
+        os.makedirs(os.path.join(stale, "deep"))
+        with open(os.path.join(stale, "deep", "movie.swf"), "w") as out:
+            out.write("decrypted")
+        with open(os.path.join(self.workspace(), "left-behind.swf"), "w") as out:
+            out.write("decrypted")
+        self.start(game)
+        self.assertNotIn("left-behind.swf", os.listdir(self.workspace()))
+        self.assertFalse(os.path.exists(stale))
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+        self.assertEqual(os.listdir(self.workspace()), [])
+
+    # Item 2: every running player has its own workspace.
+
+    def test_two_players_each_keep_their_own_workspace(self):
+        game = self.package(["small.swf", "medium.swf", "large.swf"], "--play-all")
+        first = self.launch(game)
+        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 1))
+        second = self.launch(game)
+        self.player = second
+        self.stderr_path = second.stderr_path
+        windows = wait_for(lambda: len(self.windows_titled("Quorvel")) == 2 and self.windows_titled("Quorvel"))
+        self.assertTrue(windows, "the second player's window never came")
+        sibling = self.workspace() + "-2"
+        self.assertTrue(wait_for(lambda: os.path.isdir(sibling) and "large.swf" in os.listdir(sibling)))
+        self.assertIn("large.swf", os.listdir(self.workspace()))
+
+        self.assertEqual(self.stop(first, signal.SIGTERM), 128 + signal.SIGTERM)
+        self.assertEqual(os.listdir(self.workspace()), [])
+        self.assertEqual(sorted(f for f in os.listdir(sibling)),
+                         sorted(["small.swf", "medium.swf", "large.swf", "package.ini"]))
+        # The second goes on through its movies: each size in turn.
+        self.window = wait_for(lambda: len(self.windows_titled("Quorvel")) == 1 and self.windows_titled("Quorvel")[0])
+        self.assertTrue(self.window)
+        self.placed_at(312, 234, 400, 300, timeout=20)
+        self.placed_at(192, 144, 640, 480, timeout=20)
+        self.placed_at(362, 284, 300, 200, timeout=20)
+        self.assertEqual(self.stop(second, signal.SIGTERM), 128 + signal.SIGTERM)
+        # A sibling goes with its player.
+        self.assertFalse(os.path.exists(sibling))
+
+    # Item 3: the control can neither crash the player nor land outside the data folder.
+
+    def test_simultaneous_first_runs_all_show_the_movie(self):
+        game = self.sample_package()
+        for attempt in range(3):
+            if os.path.exists(self.registry_file()):
+                os.remove(self.registry_file())
+            if os.path.exists(self.installed()):
+                os.remove(self.installed())
+            players = [self.launch(game), self.launch(game)]
+            self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 2, control_e2e.ENGINE_START),
+                            "attempt %d: two windows" % attempt)
+            for window in self.windows_titled("Quorvel"):
+                self.x("xdotool", "windowraise", window)
+                self.assertTrue(self.shows(512, 560, (0x14, 0x21, 0x3D)), "attempt %d: a blank window" % attempt)
+            for process in players:
+                self.assertEqual(self.stop(process, signal.SIGTERM), 128 + signal.SIGTERM)
+                with open(process.stderr_path) as err:
+                    self.assertNotIn("cannot be created", err.read())
+            self.assertEqual(self.registered_module(), os.path.realpath(self.installed()))
+            system = os.path.dirname(self.installed())
+            self.assertEqual(os.listdir(system), ["flash8.ocx"], "temporary files left behind")
+
+    def damaged_control_is_replaced(self, how):
+        module = self.damage(how)
+        self.start(self.sample_package())
+        self.assertTrue(self.shows(512, 560, (0x14, 0x21, 0x3D)), "the movie never showed")
+        with open(self.installed(), "rb") as installed:
+            self.assertEqual(installed.read(), module)
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+
+    def test_a_truncated_control_is_replaced(self):
+        self.damaged_control_is_replaced("truncated")
+
+    def test_an_empty_control_is_replaced(self):
+        self.damaged_control_is_replaced("empty")
+
+    def test_a_control_for_another_machine_is_replaced(self):
+        self.damaged_control_is_replaced("foreign")
+
+    def test_a_read_only_data_folder_is_named_and_the_player_still_runs(self):
+        # A working control of another version is registered: the check wants
+        # to install ours, and cannot.
+        version9 = os.path.join(player_e2e.BUILD, "tests", "quorvel_version9_control.so")
+        self.register(version9)
+        game = self.sample_package()
+        data = os.path.join(self.env["XDG_DATA_HOME"], "quorvel")
+        for root, folders, files in os.walk(self.scratch):
+            for name in folders + files:
+                os.lchown(os.path.join(root, name), NOBODY, NOBODY)
+        os.chown(self.scratch, NOBODY, NOBODY)
+        os.chmod(data, 0o555)
+        env = dict(self.env, HOME=os.path.join(self.scratch, "home"))
+
+        def as_nobody():
+            os.setgid(NOBODY)
+            os.setuid(NOBODY)
+        player = self.launch(game, env=env, preexec_fn=as_nobody)
+        self.player = player
+        self.stderr_path = player.stderr_path
+        box = wait_for(lambda: self.windows_titled("game"), 30.0)
+        self.assertTrue(box, "no message box")
+        with open(player.stderr_path) as err:
+            text = err.read()
+        self.assertIn("The Flash control cannot be installed in %s/system: Access is denied." % data, text)
+        self.x("xdotool", "windowfocus", "--sync", box[0], "key", "Return")
+        self.assertTrue(wait_for(lambda: self.windows_titled("Quorvel"), 30.0), "no player window after the message")
+        self.assertEqual(self.stop(player, signal.SIGTERM), 128 + signal.SIGTERM)
+        with open(player.stderr_path) as err:
+            text = err.read()
+        self.assertEqual(text.count("cannot be installed"), 1)
+        self.assertNotIn("cannot be created", text)
+        self.assertEqual(os.listdir(data), ["classes.ini"])
+        self.assertFalse([n for n in os.listdir("/") if n.startswith("flash8")])
+
+    # Item 6: large packages show progress.
+
+    def test_a_large_package_shows_its_progress_then_plays(self):
+        big = os.path.join(self.scratch, "data.bin")
+        with open(big, "wb") as out:
+            for _ in range(48):
+                out.write(os.urandom(1 << 22))
+        game = os.path.join(self.scratch, "game")
+        subprocess.run([os.path.join(player_e2e.BUILD, "quorvel-pack"), "build", "-o", game, "--no-control",
+                        "--store", "--main", "loop.swf", "--player", os.path.join(player_e2e.BUILD, "quorvel-player"),
+                        os.path.join(self.movies, "loop.swf"), big], check=True, stdout=subprocess.DEVNULL, env=self.env)
+        os.remove(big)
+        self.player = self.launch(game)
+        self.stderr_path = self.player.stderr_path
+        progress = wait_for(lambda: self.windows_titled("Unpacking game"), 30.0, 0.02)
+        self.assertTrue(progress, "no progress window")
+        self.window = wait_for(lambda: self.windows_titled("Quorvel") and self.windows_titled("Quorvel")[0], 60.0)
+        self.assertTrue(self.window)
+        self.placed_at(237, 184, 550, 400, timeout=20)
+        self.assertTrue(wait_for(lambda: not self.windows_titled("Unpacking game")), "the progress window stayed")
+        # The package's pages of the executable are no longer in memory.
+        resident = 0
+        with open("/proc/%d/smaps" % self.player.pid) as maps:
+            inside = False
+            for line in maps:
+                fields = line.split()
+                if "-" in fields[0] and len(fields) >= 5:
+                    inside = line.rstrip().endswith(os.path.realpath(game))
+                elif inside and fields[0] == "Rss:":
+                    resident += int(fields[1]) * 1024
+        self.assertLess(resident, 64 << 20, "%d bytes of the executable still in memory" % resident)
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+        self.assertEqual(os.listdir(self.workspace()), [])
+
+
+for name in dir(control_e2e.ControlTest):
+    if name.startswith("test_") and name not in vars(Suite):
+        setattr(Suite, name, None)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    args, rest = parser.parse_known_args()
+    player_e2e.BUILD = os.path.abspath(args.build)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
