@@ -9,11 +9,11 @@
 //                  data.xml (square 4: <d colour="green"/>)
 //   part2.swf, part3.swf   a green square at (10, 10) and nothing else
 //   links.swf      opens links of each kind, one every six frames; a button over the
-//                  lower half opens one more; a square moves along the top,
+//                  lower half opens one more; a bar moves along the top,
 //                  and the movie loops over the frames after the links
 //   keys.swf       square 1 is green while the key A is held
 //   stream.swf     a streaming 440 Hz tone; square 1 steps through red,
-//                  green and blue, one frame each, as the sound plays
+//                  green and blue, half a second each, as the sound plays
 //   counter.swf    counts its runs in the shared object "progress", which it
 //                  never flushes (square 1 green from the second run on), and
 //                  quits in its second run
@@ -133,7 +133,11 @@ void WriteLinks(const std::string& folder)
 {
     CMovieWriter links(SwfRect::FromPixels(Width, Height), 12.0);
     links.SetBackgroundColor(Stage);
-    links.DefineShape(1, Square(Green, 40));
+    // A bar as wide as the stage's left half, so that it covers (230, 40)
+    // for half of each loop and leaves it for the other half.
+    CShape bar(Green);
+    bar.AddRectangle(0, 0, 160 * Twips, 40 * Twips);
+    links.DefineShape(1, bar);
     CShape lower(Blue);
     lower.AddRectangle(0, 0, Width * Twips, Height / 2 * Twips);
     links.DefineShape(2, lower);
@@ -203,9 +207,12 @@ void WriteStream(const std::string& folder)
         std::vector<std::int16_t> block(
             tone.begin() + (frame % 10) * PerFrame, tone.begin() + (frame % 10 + 1) * PerFrame);
         stream.SoundStreamBlock(block);
-        if (frame > 0)
-            stream.RemoveObject(1);
-        stream.PlaceObject(1, WORD(1 + frame % 3), SquareAt(1));
+        // Each colour for five frames, half a second: long enough to be seen.
+        if (frame % 5 == 0) {
+            if (frame > 0)
+                stream.RemoveObject(1);
+            stream.PlaceObject(1, WORD(1 + frame / 5 % 3), SquareAt(1));
+        }
         stream.ShowFrame();
     }
     WriteMovie(folder + "/stream.swf", stream);
