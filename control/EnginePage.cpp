@@ -113,12 +113,29 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
     }
     window.addEventListener("focus", focusMovie);
 
+    // Removing a player ends its engine instance (its sound stops, what the
+    // movie saved is written). The instance's drawing context would then
+    // hold its textures and buffers until the script engine collects the
+    // canvas, which during play-all is long after several more movies
+    // have made their own: it is given up at once instead.
+    function removePlayer(old) {
+        const canvases = old.shadowRoot ? [...old.shadowRoot.querySelectorAll("canvas")] : [];
+        old.remove();
+        for (const canvas of canvases) {
+            const context = canvas.getContext("webgl2") || canvas.getContext("webgl");
+            const lose = context && context.getExtension("WEBGL_lose_context");
+            if (lose && !context.isContextLost())
+                lose.loseContext();
+            canvas.width = canvas.height = 0;
+        }
+    }
+
     // Every movie gets a fresh player: the engine keeps no state of the last
     // one, and removing a player stops its sound and writes what it saved.
     function freshPlayer(id) {
         const stage = document.getElementById("stage");
         if (player)
-            player.remove();
+            removePlayer(player);
         playing = false;
         player = window.RufflePlayer.newest().createPlayer();
         player.tabIndex = 0;
@@ -192,7 +209,7 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
         stop() { if (player) player.suspend(); },
         unload() {
             if (player)
-                player.remove();
+                removePlayer(player);
             player = null;
             post({ type: "unloaded" });
         },

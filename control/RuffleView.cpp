@@ -160,6 +160,12 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+    // The view draws the page without its GPU compositor. Where GL is the
+    // CPU's (no GPU, a virtual display), the compositor's own pass and the
+    // hand-over of each frame to this process cost about a sixth of the
+    // playing movie's CPU and some 15 MB (bench/README.md); the engine's
+    // WebGL output still reaches the window, once per frame it draws.
+    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     // The engine's own menu is off; the web view's must never show either.
     g_signal_connect(m_pView, "context-menu",
         G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer) {
