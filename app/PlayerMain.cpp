@@ -204,9 +204,13 @@ void CatchDisplayLoss()
 
 int main(int argc, char** argv)
 {
-    // The registration tool (regsvr32) is this executable started afresh.
-    if (int status = platform::RunRegistrationTool(argc, argv); status >= 0)
-        return status;
+    // The registration tool (regsvr32) is this executable started afresh. It
+    // ends without running the destructors of the module it loaded, as the
+    // tool always has.
+    if (int status = platform::RunRegistrationTool(argc, argv); status >= 0) {
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
     for (int signal : { SIGTERM, SIGINT, SIGHUP })
         g_unix_signal_add(signal, OnStopSignal, GINT_TO_POINTER(signal));
 

@@ -146,7 +146,7 @@ class Suite(control_e2e.ControlTest):
 
     def test_simultaneous_first_runs_all_show_the_movie(self):
         game = self.sample_package()
-        for attempt in range(3):
+        for attempt in range(2):
             if os.path.exists(self.registry_file()):
                 os.remove(self.registry_file())
             if os.path.exists(self.installed()):
