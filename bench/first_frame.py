@@ -1,23 +1,63 @@
 #!/usr/bin/env python3
-"""Time from launch to the sample's first frame on screen, for the packaged
-player and for the same movie in a bare web view (same engine build), under
-a virtual display; and the CPU the player uses while the movie plays.
+"""The sample movie three ways under one virtual display, taken in turn:
+our packaged player, the same engine build in a bare web view of ours
+(quorvel-bench-bare-view), and the same engine files in Debian's chromium,
+served from 127.0.0.1. For each: the time from launch to the movie's first
+frame on screen, the CPU all its processes use while the movie plays (one
+core = 100 %), and the PSS of all its processes; then the ratios against
+the goals.
 
-usage: bench/first_frame.py [--runs N] [BUILD_DIR]
+usage: bench/first_frame.py [--runs N] [--rows player,bare,chromium[,chromium-webgl]]
+                            [--variant NAME:VAR=VALUE,...] [--parts] [BUILD_DIR]
 """
 import argparse
+import functools
+import http.server
 import os
 import shutil
 import signal
+import socketserver
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
-PIXEL = (512, 560)          # below the circle, inside the centred 550 x 400 movie
+SCREEN = (1024, 768)
+PIXEL = (512, 560)             # below the circle, inside the centred 550 x 400 movie
 BACKGROUND = "srgb(20,33,61)"  # the sample's background colour, #14213D
 TIMEOUT = 30.0
+SETTLE = 1.0                   # after the first frame, before CPU is counted
+PLAYING = 5.0                  # how long CPU is counted
+
+# Goals: first frame, CPU and memory.
+GOAL_FIRST_S = 1.20
+GOAL_FIRST_VS_CHROMIUM = 0.80
+GOAL_CPU_VS_CHROMIUM = 1.00
+GOAL_PSS_MB = 300
+
+CHROMIUM_FLAGS = ["--no-sandbox", "--no-first-run", "--disable-background-networking",
+                  "--disable-component-update", "--disable-sync", "--disable-quic",
+                  "--autoplay-policy=no-user-gesture-required", "--no-default-browser-check",
+                  "--password-store=basic", "--kiosk",
+                  f"--window-position=0,0", f"--window-size={SCREEN[0]},{SCREEN[1]}"]
+
+# The engine's page in a browser: the movie at its size, centred, with the
+# options our control gives it.
+CHROMIUM_PAGE = """<!doctype html>
+<html><head><meta charset="utf-8">
+<style>html, body {{ margin: 0; width: 100%; height: 100%; overflow: hidden; background: #000; }}
+#stage {{ position: absolute; left: 50%; top: 50%; width: {w}px; height: {h}px;
+          margin-left: -{hw}px; margin-top: -{hh}px; }}
+#stage > * {{ width: 100%; height: 100%; display: block; }}</style></head>
+<body><div id="stage"></div><script src="ruffle.js"></script><script>
+const player = window.RufflePlayer.newest().createPlayer();
+document.getElementById("stage").appendChild(player);
+player.load({{ url: "{movie}", autoplay: "on", unmuteOverlay: "hidden", splashScreen: false,
+              contextMenu: "off", letterbox: "off", quality: "high", logLevel: "error" }});
+</script></body></html>
+"""
 
 
 def free_display():
@@ -27,8 +67,21 @@ def free_display():
     sys.exit("no free display number")
 
 
-def pixel(env):
-    out = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{PIXEL[0]}+{PIXEL[1]}", "txt:-"],
+def start_display(env):
+    """Xvfb on a free display (-noreset: it outlives its last client)."""
+    display = free_display()
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten",
+                             "tcp", "-noreset"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    env["DISPLAY"] = display
+    for _ in range(200):
+        if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0:
+            return xvfb
+        time.sleep(0.05)
+    sys.exit("Xvfb did not start")
+
+
+def pixel(env, at=PIXEL):
+    out = subprocess.run(["import", "-window", "root", "-crop", f"1x1+{at[0]}+{at[1]}", "txt:-"],
                          env=env, capture_output=True, text=True).stdout
     for word in out.split():
         if word.startswith("srgb("):
@@ -37,7 +90,7 @@ def pixel(env):
 
 
 def process_tree(root):
-    """The pid and every descendant (the web engine runs in child processes)."""
+    """The pid and every descendant (the web engines run in child processes)."""
     children = {}
     for entry in os.listdir("/proc"):
         if entry.isdigit():
@@ -55,95 +108,228 @@ def process_tree(root):
     return tree
 
 
-def cpu_seconds(pids):
-    total = 0
+def cpu_ticks(pids):
+    """utime + stime of each pid, by pid (a process that ends keeps its last)."""
+    ticks = {}
     for pid in pids:
         try:
             with open(f"/proc/{pid}/stat") as f:
                 fields = f.read().rsplit(")", 1)[1].split()
-            total += int(fields[11]) + int(fields[12])
+            ticks[pid] = int(fields[11]) + int(fields[12])
         except OSError:
             pass
-    return total / os.sysconf("SC_CLK_TCK")
+    return ticks
 
 
-def run_once(command, env, measure_cpu):
+def pss_kb(pid):
+    try:
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            for line in f:
+                if line.startswith("Pss:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def command_name(pid):
+    try:
+        with open(f"/proc/{pid}/comm") as f:
+            return f.read().strip()
+    except OSError:
+        return "?"
+
+
+def kill_tree(proc):
+    for pid in reversed(process_tree(proc.pid)):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+    proc.wait()
+
+
+class Serve:
+    """http.server on 127.0.0.1 for a folder, in a thread."""
+
+    def __init__(self, folder):
+        handler = functools.partial(Quiet, directory=folder)
+        self.server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), handler)
+        self.server.daemon_threads = True
+        self.port = self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
+                          **{".wasm": "application/wasm", ".js": "text/javascript",
+                             ".swf": "application/x-shockwave-flash"})
+
+    def log_message(self, *args):
+        pass
+
+
+def run_once(command, env, xvfb_pid, measure, quit_with_escape=True):
+    """Launch, wait for the first frame, then (measure) count CPU and PSS."""
     start = time.monotonic()
     proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    first = None
-    while time.monotonic() - start < TIMEOUT:
+    result = {"first": None}
+    while time.monotonic() - start < TIMEOUT and proc.poll() is None:
         if pixel(env) == BACKGROUND:
-            first = time.monotonic() - start
+            result["first"] = time.monotonic() - start
             break
         time.sleep(0.02)
-    cpu = None
-    if first is not None and measure_cpu:
+    if result["first"] is not None and measure:
+        time.sleep(SETTLE)
         pids = process_tree(proc.pid)
-        before, t0 = cpu_seconds(pids), time.monotonic()
-        time.sleep(5)
-        cpu = (cpu_seconds(process_tree(proc.pid)) - before) / (time.monotonic() - t0) * 100
-    subprocess.run(["xdotool", "key", "Escape"], env=env, capture_output=True)
-    try:
-        proc.wait(timeout=5)
-    except subprocess.TimeoutExpired:
-        for pid in reversed(process_tree(proc.pid)):
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except OSError:
-                pass
-        proc.wait()
-    return first, cpu
+        before, xbefore, t0 = cpu_ticks(pids), cpu_ticks([xvfb_pid]), time.monotonic()
+        time.sleep(PLAYING)
+        pids = process_tree(proc.pid)
+        after, xafter, t1 = cpu_ticks(pids), cpu_ticks([xvfb_pid]), time.monotonic()
+        hz = os.sysconf("SC_CLK_TCK")
+        result["cpu"] = sum(after[p] - before.get(p, 0) for p in after) / hz / (t1 - t0) * 100
+        result["xcpu"] = (xafter.get(xvfb_pid, 0) - xbefore.get(xvfb_pid, 0)) / hz / (t1 - t0) * 100
+        parts = {}
+        for pid in pids:
+            name = command_name(pid)
+            parts[name] = parts.get(name, 0) + pss_kb(pid)
+        result["pss"] = sum(parts.values()) / 1024
+        result["parts"] = parts
+    if quit_with_escape:
+        subprocess.run(["xdotool", "key", "Escape"], env=env, capture_output=True)
+        try:
+            proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            kill_tree(proc)
+    else:
+        kill_tree(proc)
+    return result
+
+
+def median_of(results, key):
+    values = [r[key] for r in results if r.get(key) is not None]
+    return statistics.median(values) if values else None
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--rows", default="player,bare,chromium")
+    parser.add_argument("--parts", action="store_true", help="PSS by process name")
+    parser.add_argument("--variant", action="append", default=[], metavar="NAME:VAR=VALUE[,VAR=VALUE]",
+                        help="one more row: the bare web view with these environment variables")
     parser.add_argument("build", nargs="?", default="build")
     args = parser.parse_args()
-    player = os.path.join(args.build, "quorvel")
-    bare = [os.path.join(args.build, "bench", "quorvel-bench-bare-view"), os.path.join(args.build, "res", "logo.swf")]
+    rows = args.rows.split(",")
+    variants = {}
+    for variant in args.variant:
+        name, _, assignments = variant.partition(":")
+        variants[name] = dict(a.split("=", 1) for a in assignments.split(",") if "=" in a)
+        rows.append(name)
+    player = [os.path.join(args.build, "quorvel")]
+    movie = os.path.join(args.build, "res", "logo.swf")
+    bare = [os.path.join(args.build, "bench", "quorvel-bench-bare-view"), movie]
+    engine = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "control", "node_modules",
+                          "@ruffle-rs", "ruffle")
+    chromium = shutil.which("chromium")
+    if any(r.startswith("chromium") for r in rows) and not chromium:
+        sys.exit("chromium is missing: apt-get install chromium")
 
-    display = free_display()
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     home = tempfile.mkdtemp(prefix="quorvel-bench-home-")
+    env = dict(os.environ, HOME=home, TMPDIR=home, LC_ALL="C")
+    env.pop("XDG_DATA_HOME", None)
+    xvfb = start_display(env)
+    # The browser's page: the engine's files and the movie, from one folder.
+    site = os.path.join(home, "site")
+    os.mkdir(site)
+    for name in os.listdir(engine):
+        os.symlink(os.path.join(os.path.abspath(engine), name), os.path.join(site, name))
+    shutil.copy(movie, os.path.join(site, "logo.swf"))
+    width, height = 550, 400
+    info = subprocess.run([os.path.join(args.build, "quorvel-pack"), "info", movie], capture_output=True,
+                          text=True).stdout.split()
+    if info and "x" in info[0]:
+        width, height = (int(v) for v in info[0].split("x"))
+    with open(os.path.join(site, "index.html"), "w") as f:
+        f.write(CHROMIUM_PAGE.format(w=width, h=height, hw=width // 2, hh=height // 2, movie="logo.swf"))
+    server = Serve(site)
+    url = f"http://127.0.0.1:{server.port}/index.html"
+
+    results = {row: [] for row in rows}
+    install = None
     try:
-        env = dict(os.environ, DISPLAY=display, HOME=home, TMPDIR=home, LC_ALL="C")
-        env.pop("XDG_DATA_HOME", None)
-        for _ in range(100):
-            if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0:
-                break
-            time.sleep(0.05)
-        # The first run installs the control; it is timed on its own.
-        install, _ = run_once([player], env, False)
-        rows = {"player": [], "bare view": []}
-        cpu = []
+        if "player" in rows:
+            # The first run installs the control; it is timed on its own.
+            install = run_once(player, env, xvfb.pid, False)["first"]
         for i in range(args.runs):
-            first, load = run_once([player], env, i == 0)
-            rows["player"].append(first)
-            if load is not None:
-                cpu.append(load)
-            rows["bare view"].append(run_once(bare, env, False)[0])
+            for row in rows:
+                if row == "player":
+                    results[row].append(run_once(player, env, xvfb.pid, True))
+                elif row == "bare":
+                    results[row].append(run_once(bare, env, xvfb.pid, True))
+                elif row in variants:
+                    results[row].append(run_once(bare, dict(env, **variants[row]), xvfb.pid, True))
+                elif row in ("chromium", "chromium-webgl"):
+                    profile = tempfile.mkdtemp(prefix="chromium-", dir=home)
+                    # Under software GL chromium refuses WebGL and the engine
+                    # falls back to its canvas renderer; this row lets it
+                    # have WebGL, to compare the renderer we use.
+                    extra = ["--ignore-gpu-blocklist", "--enable-unsafe-swiftshader"] if row != "chromium" else []
+                    command = [chromium, *CHROMIUM_FLAGS, *extra, f"--user-data-dir={profile}", url]
+                    results[row].append(run_once(command, env, xvfb.pid, True, quit_with_escape=False))
+                    shutil.rmtree(profile, ignore_errors=True)
     finally:
+        server.close()
         xvfb.terminate()
         shutil.rmtree(home, ignore_errors=True)
 
-    print(f"first frame of the sample on screen, {args.runs} runs, load average {os.getloadavg()[0]:.1f}")
-    print(f"{'':12} {'best s':>8} {'median s':>9}")
-    medians = {}
-    for name, times in rows.items():
-        good = [t for t in times if t is not None]
-        if not good:
-            print(f"{name:12} {'never':>8}")
+    names = {"player": "our player", "bare": "bare web view", "chromium": "chromium", "chromium-webgl": "chromium, WebGL", **{v: v for v in variants}}
+    print(f"the sample, {args.runs} runs in turn, load average {os.getloadavg()[0]:.1f}, "
+          f"{os.cpu_count()} cores; medians")
+    print(f"{'':16} {'first s':>8} {'best s':>7} {'CPU %':>6} {'X CPU %':>8} {'PSS MB':>7}")
+    med = {}
+    for row in rows:
+        firsts = [r["first"] for r in results[row] if r["first"] is not None]
+        med[row] = {k: median_of(results[row], k) for k in ("first", "cpu", "xcpu", "pss")}
+        m = med[row]
+        if not firsts:
+            print(f"{names[row]:16} {'never':>8}")
             continue
-        medians[name] = statistics.median(good)
-        print(f"{name:12} {min(good):8.2f} {medians[name]:9.2f}")
-    print(f"first run (installs the control): {install:.2f} s" if install else "first run: never showed the movie")
-    if "player" in medians and "bare view" in medians:
-        print(f"player / bare view (median) = {medians['player'] / medians['bare view']:.2f} (target <= 1.00)")
-        print(f"player median = {medians['player']:.2f} s (target <= 1.50)")
-    if cpu:
-        print(f"CPU while the sample plays (player and web engine processes): {cpu[0]:.0f}% of one core")
+        print(f"{names[row]:16} {m['first']:8.2f} {min(firsts):7.2f} {m['cpu']:6.0f} {m['xcpu']:8.0f} "
+              f"{m['pss']:7.0f}")
+    if install is not None:
+        print(f"first run of the player (installs the control): {install:.2f} s")
+    if args.parts:
+        for row in rows:
+            if results[row] and results[row][-1].get("parts"):
+                parts = ", ".join(f"{n} {kb / 1024:.0f}" for n, kb in
+                                  sorted(results[row][-1]["parts"].items(), key=lambda p: -p[1]))
+                print(f"PSS MB of {names[row]}: {parts}")
+
+    def verdict(ok):
+        return "met" if ok else "NOT met"
+    p, c = med.get("player", {}), med.get("chromium", {})
+    print("goals:")
+    if p.get("first") is not None:
+        print(f"  first frame: player median {p['first']:.2f} s (goal <= {GOAL_FIRST_S:.2f}): "
+              f"{verdict(p['first'] <= GOAL_FIRST_S)}")
+    if p.get("first") is not None and c.get("first") is not None:
+        r = p["first"] / c["first"]
+        print(f"  first frame: player / chromium = {r:.2f} (goal <= {GOAL_FIRST_VS_CHROMIUM:.2f}): "
+              f"{verdict(r <= GOAL_FIRST_VS_CHROMIUM)}")
+    if p.get("cpu") is not None and c.get("cpu") is not None:
+        r = p["cpu"] / c["cpu"]
+        print(f"  CPU while playing: player / chromium = {r:.2f} (goal <= {GOAL_CPU_VS_CHROMIUM:.2f}): "
+              f"{verdict(r <= GOAL_CPU_VS_CHROMIUM)}")
+    if p.get("pss") is not None:
+        print(f"  memory: player PSS {p['pss']:.0f} MB (goal <= {GOAL_PSS_MB}): {verdict(p['pss'] <= GOAL_PSS_MB)}")
+    b = med.get("bare", {})
+    if p.get("first") is not None and b.get("first") is not None:
+        print(f"  (player / bare web view, first frame = {p['first'] / b['first']:.2f})")
 
 
 if __name__ == "__main__":
