@@ -242,6 +242,10 @@ class Suite(control_e2e.ControlTest):
         self.assertGreater(self.record_peak(1.0), 3000, "no sound reached the sound server")
         # The streaming movie loops after three seconds; the silent one follows.
         self.placed_at(362, 284, 300, 200, timeout=control_e2e.ENGINE_START)
+        # Once the silent movie shows (the window is placed before the last
+        # movie is removed), and the sound already on its way has played out.
+        self.assertTrue(self.shows(512, 384, (0xA0, 0x20, 0x20)), "the silent movie never showed")
+        time.sleep(0.5)
         self.assertLess(self.record_peak(1.5), 100, "the last movie's sound went on")
         self.quit_with_escape()
 
