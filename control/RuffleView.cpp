@@ -13,9 +13,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <gio/gunixinputstream.h>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <webkit2/webkit2.h>
 
 namespace {
@@ -80,22 +83,31 @@ const CDeviceFonts& SystemFonts()
     return s_fonts;
 }
 
+// Streams an open file, whose descriptor the response then owns.
+void FinishWithFile(WebKitURISchemeRequest* request, const PackageFile& file, const char* mimeType)
+{
+    GInputStream* stream = g_unix_input_stream_new(file.fd, TRUE);
+    FinishWithStream(request, stream, gint64(file.size), mimeType);
+    g_object_unref(stream);
+}
+
 void ServeFont(WebKitURISchemeRequest* request, const std::string& name)
 {
+    // Only a file fontconfig chose and the fonts offered: its path is the
+    // system's (links followed, as fontconfig follows them), not a movie's.
     std::optional<std::string> path = SystemFonts().FileForRequest(name);
-    std::optional<PackageFile> file;
-    if (path) {
-        size_t slash = path->rfind('/');
-        if (slash != std::string::npos)
-            file = OpenPackageFile(path->substr(0, slash ? slash : 1), path->substr(slash + 1));
+    int fd = path ? open(path->c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    struct stat status { };
+    if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        close(fd);
+        fd = -1;
     }
-    if (!file) {
+    if (fd < 0) {
         FinishNotFound(request, "fonts/" + name);
         return;
     }
-    GInputStream* stream = g_unix_input_stream_new(file->fd, TRUE);
-    FinishWithStream(request, stream, gint64(file->size), CDeviceFonts::ContentTypeOf(*path));
-    g_object_unref(stream);
+    FinishWithFile(
+        request, PackageFile { fd, std::uint64_t(status.st_size), {} }, CDeviceFonts::ContentTypeOf(*path));
 }
 
 WebKitWebContext* SharedContext()
@@ -323,9 +335,7 @@ void CRuffleView::ServePackageFile(WebKitURISchemeRequest* request, const std::s
         FinishNotFound(request, *name);
         return;
     }
-    GInputStream* stream = g_unix_input_stream_new(file->fd, TRUE);
-    FinishWithStream(request, stream, gint64(file->size), type.c_str());
-    g_object_unref(stream);
+    FinishWithFile(request, *file, type.c_str());
 }
 
 int CRuffleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, int type, void* data)
@@ -470,8 +480,12 @@ void CRuffleView::SetBackgroundColor(LONG rgb)
 {
     m_strBackground = rgb < 0 ? std::string() : ColourToCss(rgb);
     if (m_bPageReady)
-        Run("window.quorvel.background(" + (m_strBackground.empty() ? "null" : JsString(m_strBackground))
-            + ")");
+        Run("window.quorvel.background(" + BackgroundScript() + ")");
+}
+
+std::string CRuffleView::BackgroundScript() const
+{
+    return m_strBackground.empty() ? std::string("null") : JsString(m_strBackground);
 }
 
 void CRuffleView::SetSavedDataFolder(const std::string& folder)
@@ -528,8 +542,7 @@ void CRuffleView::StartMovie()
     }
     std::string url = PackageUrl(m_strMovieName);
     std::string options = "{scale:" + JsString(s_scales[m_nScaleMode])
-        + ",base:" + JsString(std::string(PackageBase))
-        + ",background:" + (m_strBackground.empty() ? std::string("null") : JsString(m_strBackground))
+        + ",base:" + JsString(std::string(PackageBase)) + ",background:" + BackgroundScript()
         + ",fonts:" + (m_bCjkText ? SystemFonts().ConfigScript() : std::string("null")) + "}";
     Run("window.quorvel.load(" + JsString(url) + "," + options + ","
         + JsString(std::to_string(m_nMovieGeneration)) + ")");

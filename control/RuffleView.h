@@ -67,6 +67,9 @@ private:
     void Run(const std::string& script);
     void StartMovie();
     void FocusMovie();
+    // The background colour for the page: a CSS colour string, or null for
+    // the movie's own.
+    std::string BackgroundScript() const;
     void OnWebProcessEnded(int reason);
 
     FSCommandHandler m_onFSCommand {};

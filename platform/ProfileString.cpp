@@ -37,7 +37,19 @@ std::string_view Unquote(std::string_view value)
     return value;
 }
 
-std::optional<std::string> FindValue(const std::string& text, const char* section, const char* key)
+DWORD CopyOut(std::string_view value, LPSTR buffer, DWORD size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    DWORD n = DWORD(std::min<size_t>(value.size(), size - 1));
+    std::memcpy(buffer, value.data(), n);
+    buffer[n] = '\0';
+    return n;
+}
+
+} // namespace
+
+std::optional<std::string> FindProfileValue(const std::string& text, const char* section, const char* key)
 {
     std::string_view rest = text;
     if (rest.starts_with("\xEF\xBB\xBF"))
@@ -68,18 +80,6 @@ std::optional<std::string> FindValue(const std::string& text, const char* sectio
     return std::nullopt;
 }
 
-DWORD CopyOut(std::string_view value, LPSTR buffer, DWORD size)
-{
-    if (!buffer || size == 0)
-        return 0;
-    DWORD n = DWORD(std::min<size_t>(value.size(), size - 1));
-    std::memcpy(buffer, value.data(), n);
-    buffer[n] = '\0';
-    return n;
-}
-
-} // namespace
-
 DWORD GetPrivateProfileString(
     LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size, LPCSTR fileName)
 {
@@ -93,7 +93,7 @@ DWORD GetPrivateProfileString(
     if (!in)
         return CopyOut(fallback, buffer, size);
     std::string text((std::istreambuf_iterator<char>(in)), {});
-    auto value = FindValue(text, section, key);
+    auto value = FindProfileValue(text, section, key);
     return CopyOut(value ? std::string_view(*value) : fallback, buffer, size);
 }
 

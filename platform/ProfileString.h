@@ -2,6 +2,9 @@
 
 #include "platform/Types.h"
 
+#include <optional>
+#include <string>
+
 namespace platform {
 
 // Reads `key` of `section` from the INI file at `fileName` into `buffer` of
@@ -12,5 +15,10 @@ namespace platform {
 // result is cut to size - 1 characters; returns the characters copied.
 DWORD GetPrivateProfileString(
     LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size, LPCSTR fileName);
+
+// The value of `key` in `section` of an INI file's `text` (a UTF-8
+// byte-order mark at its start skipped), read by the rules above and not
+// cut; nothing when the section or key is missing.
+std::optional<std::string> FindProfileValue(const std::string& text, const char* section, const char* key);
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "tools/pack/PackageId.h"
 
+#include "platform/ProfileString.h"
+
 #include <cstdio>
 #include <sys/random.h>
 
@@ -107,15 +109,7 @@ std::optional<std::string> MakePackageId()
 
 std::optional<std::string> FindPackageId(const std::string& text)
 {
-    IdPlace place = FindIdPlace(text);
-    if (!place.valueBegin)
-        return std::nullopt;
-    std::string_view value
-        = Trim(std::string_view(text).substr(*place.valueBegin, place.valueEnd - *place.valueBegin));
-    // A value in matching quotes loses them, as the player reads it.
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return std::string(value);
+    return platform::FindProfileValue(text, "SETTINGS", "id");
 }
 
 std::string WithPackageId(const std::string& text, const std::string& id)
