@@ -123,7 +123,11 @@ void CDialogPlayerRunner::RunPlayer(CPlayerApp& app)
     if (app.StopRequested())
         dialog.EndDialog(IDCANCEL);
     s_progress.CloseWhenIdle();
-    dialog.DoModal();
+    // A window that could not be made is said, never taken for a quit.
+    if (dialog.DoModal() == -1 && !app.StopRequested()) {
+        std::fprintf(stderr, "quorvel: the player window cannot open\n");
+        app.SetExitCode(ExitNoDisplay);
+    }
     m_pDialog = nullptr;
     app.m_pMainWnd = nullptr;
 }

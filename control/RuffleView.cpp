@@ -31,6 +31,21 @@ constexpr gint64 UnloadWaitMicroseconds = 2 * G_USEC_PER_SEC;
 // again.
 constexpr size_t WebProcessEndLimit = 3;
 constexpr gint64 WebProcessEndWindow = 60 * G_USEC_PER_SEC;
+// A web process whose page has not said it is ready this long after it was
+// asked for counts as one that ended: it is ended and started again. A busy
+// machine starts the engine in a few seconds, a hung process never does.
+constexpr guint PageStartSeconds = 30;
+
+guint PageStartLimit()
+{
+    // QUORVEL_ENGINE_START_SECONDS shortens the wait, for tests.
+    if (const char* text = std::getenv("QUORVEL_ENGINE_START_SECONDS")) {
+        long seconds = std::strtol(text, nullptr, 10);
+        if (seconds > 0 && seconds < long(PageStartSeconds))
+            return guint(seconds);
+    }
+    return PageStartSeconds;
+}
 
 bool Debugging()
 {
@@ -210,13 +225,15 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
 
     GdkRGBA black { 0, 0, 0, 1 };
     webkit_web_view_set_background_color(m_pView, &black);
-    webkit_web_view_load_uri(m_pView, PageUrl);
+    LoadPage();
 }
 
 CRuffleView::~CRuffleView()
 {
     if (!m_pView)
         return;
+    if (m_nPageWatch)
+        g_source_remove(m_nPageWatch);
     // Removing the movie from the page stops its sound and makes the engine
     // write what it saved; the page says when that is done.
     if (m_bPageReady && m_nMovieGeneration > 0) {
@@ -238,36 +255,81 @@ CRuffleView::~CRuffleView()
         g_bytes_unref(m_pMovie);
 }
 
+void CRuffleView::LoadPage()
+{
+    webkit_web_view_load_uri(m_pView, PageUrl);
+    if (m_nPageWatch)
+        g_source_remove(m_nPageWatch);
+    m_nPageWatch = g_timeout_add_seconds(
+        PageStartLimit(),
+        +[](gpointer data) {
+            auto* self = static_cast<CRuffleView*>(data);
+            self->m_nPageWatch = 0;
+            self->OnPageOverdue();
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        this);
+}
+
+void CRuffleView::OnPageOverdue()
+{
+    if (m_bPageReady)
+        return;
+    if (!CountEngineFailure())
+        return;
+    std::fprintf(
+        stderr, "quorvel: the movie engine did not start within %u s; starting it again\n", PageStartLimit());
+    // The process is ended on purpose: its end is not counted again.
+    webkit_web_view_terminate_web_process(m_pView);
+    Restart();
+}
+
 void CRuffleView::OnWebProcessEnded(int reason)
 {
     m_bPageReady = false;
     m_bSavedDataSent = false;
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
+    if (!CountEngineFailure())
+        return;
+    std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
+        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory" : "crashed");
+    Restart();
+}
+
+bool CRuffleView::CountEngineFailure()
+{
     gint64 now = g_get_monotonic_time();
     std::erase_if(m_webProcessEnds, [now](std::int64_t at) { return now - at > WebProcessEndWindow; });
     m_webProcessEnds.push_back(now);
-    if (m_webProcessEnds.size() >= WebProcessEndLimit) {
-        std::fprintf(stderr, "quorvel: the movie engine keeps failing; the player ends\n");
-        GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_pView));
-        GtkWidget* message = gtk_message_dialog_new(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
-            GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
-            "The movie engine stopped working %zu times within a minute. The player ends.",
-            m_webProcessEnds.size());
-        gtk_window_set_title(GTK_WINDOW(message), "Quorvel");
-        gtk_dialog_run(GTK_DIALOG(message));
-        gtk_widget_destroy(message);
-        // The container ends as when a movie quits.
-        if (m_onFSCommand)
-            m_onFSCommand("quit", "");
-        return;
-    }
-    std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
-        reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory" : "crashed");
+    if (m_webProcessEnds.size() < WebProcessEndLimit)
+        return true;
+    if (m_nPageWatch)
+        g_source_remove(m_nPageWatch);
+    m_nPageWatch = 0;
+    std::fprintf(stderr, "quorvel: the movie engine keeps failing; the player ends\n");
+    GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_pView));
+    GtkWidget* message = gtk_message_dialog_new(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
+        GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
+        "The movie engine stopped working %zu times within a minute. The player ends.",
+        m_webProcessEnds.size());
+    gtk_window_set_title(GTK_WINDOW(message), "Quorvel");
+    gtk_dialog_run(GTK_DIALOG(message));
+    gtk_widget_destroy(message);
+    // The container ends as when a movie quits.
+    if (m_onFSCommand)
+        m_onFSCommand("quit", "");
+    return false;
+}
+
+void CRuffleView::Restart()
+{
+    m_bPageReady = false;
+    m_bSavedDataSent = false;
     // The page comes up again, and with it the movie, from its file.
     if (!m_strMoviePath.empty())
         LoadMovie(0, m_strMoviePath);
-    webkit_web_view_load_uri(m_pView, PageUrl);
+    LoadPage();
 }
 
 GtkWidget* CRuffleView::Widget() const
@@ -423,6 +485,9 @@ void CRuffleView::HandleMessage(
     bool current = load == std::to_string(m_nMovieGeneration);
     if (type == "ready") {
         m_bPageReady = true;
+        if (m_nPageWatch)
+            g_source_remove(m_nPageWatch);
+        m_nPageWatch = 0;
         if (Debugging())
             Run("window.quorvel.debug()");
         if (m_bMoviePending)

@@ -70,7 +70,15 @@ private:
     // The background colour for the page: a CSS colour string, or null for
     // the movie's own.
     std::string BackgroundScript() const;
+    // Loads the engine's page, and watches that it says it is ready in time.
+    void LoadPage();
+    void OnPageOverdue();
     void OnWebProcessEnded(int reason);
+    // Counts a web process that ended or never started. False once they are
+    // too many: the user has been told and the container asked to quit.
+    bool CountEngineFailure();
+    // A new web process with the page, and the current movie in it.
+    void Restart();
 
     FSCommandHandler m_onFSCommand {};
     WebKitWebView* m_pView { nullptr };
@@ -93,6 +101,8 @@ private:
     std::string m_strMoviePath {};
     // When the web process ended unexpectedly, most recent last.
     std::vector<std::int64_t> m_webProcessEnds {};
+    // The timeout that ends a web process whose page never got ready.
+    unsigned m_nPageWatch { 0 };
     LONG m_nFrame { 0 };
     CSavedObjects m_saved {};
 };

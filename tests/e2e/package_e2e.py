@@ -359,6 +359,30 @@ class Suite(control_e2e.ControlTest):
         self.assertEqual(self.ended(), 0)
         self.assertEqual(os.listdir(self.workspace()), [])
 
+    def test_an_engine_that_never_gets_ready_is_started_again(self):
+        game = self.build([os.path.join(self.movies, "stream.swf"), os.path.join(self.movies, "part2.swf")],
+                          "--main", "stream.swf")
+        self.stderr_path = os.path.join(self.scratch, "stderr.txt")
+        with open(self.stderr_path, "w") as stderr:
+            self.player = subprocess.Popen([game], env=dict(self.env, QUORVEL_ENGINE_START_SECONDS="6"),
+                                           stdout=subprocess.DEVNULL, stderr=stderr)
+        # The first web process is frozen as soon as it is there, before its
+        # page can say it is ready.
+        frozen = wait_for(self.web_processes, 30.0, 0.005)
+        self.assertTrue(frozen, "no web process under the player")
+        for pid in frozen:
+            os.kill(pid, signal.SIGSTOP)
+        self.assertTrue(wait_for(lambda: "did not start within 6 s" in self.stderr_text(), 30.0), self.stderr_text())
+        self.window = self.find_window("Quorvel")
+        self.placed_at(312, 234, 400, 300)
+        self.assertTrue(self.cycling(), "the movie never played: " + self.stderr_text())
+        # Once it may run again, the process the control gave up on ends.
+        for pid in frozen:
+            os.kill(pid, signal.SIGCONT)
+        self.assertTrue(wait_for(lambda: not set(frozen) & set(self.web_processes()), 10.0),
+                        "the frozen web process was left")
+        self.quit_with_escape()
+
     def test_links_go_to_the_desktop_and_the_movie_plays_on(self):
         self.register_link_handler()
         inputs = self.folder("links", {"links.swf": "links.swf", "help.html": b"<p>help</p>"})
