@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
+#include "support/ArchiveBuilder.h"
 #include "support/PackagedModule.h"
 #include "support/RecordingPresenter.h"
 #include "support/ScratchFolder.h"
