@@ -169,7 +169,7 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
     block.Attach(bytes, size);
     auto zip = std::make_unique<CZipReader>();
     try {
-        zip->Open(block, CZipReader::zipOpen);
+        zip->Open(block);
         zip->SetPassword(PackagePassword);
 
         int count = zip->GetEntryCount();
@@ -195,7 +195,7 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
         // folder entries still has all its files unpacked.
         for (int k = 0; k < count; ++k) {
             if (StopRequested()) {
-                zip->Close(1);
+                zip->Close(CZipReader::closeAfterException);
                 return FALSE;
             }
             CZipEntryHeader header;
@@ -204,13 +204,13 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
                 ListIfMovie(header.GetFileName());
             zip->ExtractEntry(k, "", false, nullptr, ExtractionBufferSize);
         }
-        zip->Close(0, false);
+        zip->Close();
     } catch (const CZipException& e) {
-        zip->Close(1);
+        zip->Close(CZipReader::closeAfterException);
         ReportFailure(DescribeCause(e.cause, false));
         return FALSE;
     } catch (const CFileException& e) {
-        zip->Close(1);
+        zip->Close(CZipReader::closeAfterException);
         ReportFailure(e.what());
         return FALSE;
     }

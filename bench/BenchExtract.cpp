@@ -110,7 +110,7 @@ bool WithReader(const BYTE* data, size_t size, const std::string& password,
     block.Attach(data, DWORD(size));
     CZipReader zip;
     try {
-        if (!zip.Open(block, CZipReader::zipOpen)) {
+        if (!zip.Open(block)) {
             error = "the reader refused the package";
             return false;
         }
@@ -119,10 +119,10 @@ bool WithReader(const BYTE* data, size_t size, const std::string& password,
         zip.Close();
         return ok;
     } catch (const CZipException& e) {
-        zip.Close(1);
+        zip.Close(CZipReader::closeAfterException);
         error = ZipErrorText(e);
     } catch (const CFileException& e) {
-        zip.Close(1);
+        zip.Close(CZipReader::closeAfterException);
         error = e.what();
     }
     return false;
@@ -161,7 +161,7 @@ bool ReadAll(const BYTE* data, size_t size, const std::string& password, std::st
                     return false;
                 }
                 while (zip.ReadEntry(buffer.data(), TransferSize) == TransferSize) { }
-                if (zip.CloseEntry() != 1) {
+                if (zip.CloseEntry() != CZipReader::EntryClose::closed) {
                     why = zip.GetEntryHeader(i)->GetFileName() + ": ended early";
                     return false;
                 }

@@ -49,7 +49,6 @@ public:
     {
     }
     void Close() override { }
-    void Flush() override { }
     DWORD GetPosition() const override { return position; }
     DWORD Seek(LONG offset, int origin) override
     {
@@ -58,7 +57,6 @@ public:
         return position;
     }
     DWORD GetLength() const override { return length; }
-    void SetLength(DWORD) override { }
     CString GetFilePath() const override { return {}; }
     UINT Read(void* buffer, UINT count) override
     {
@@ -178,7 +176,7 @@ Figures ExtractAndMeasure(const fs::path& package, const fs::path& target)
             CZipMemoryBlock block;
             block.Attach(mapped.data(), DWORD(mapped.size()));
             CZipReader zip;
-            zip.Open(block, CZipReader::zipOpen);
+            zip.Open(block);
             zip.SetPassword(PackagePassword);
             figures.ok = true;
             for (int i = 0; i < zip.GetEntryCount(); ++i) {

@@ -221,7 +221,7 @@ int main(int argc, char** argv)
     block.Attach(package.data(), DWORD(package.size()));
     CZipReader zip;
     try {
-        if (!zip.Open(block, CZipReader::zipOpen))
+        if (!zip.Open(block))
             throw CZipException(ZipErrorCause::Generic);
         for (int i = 0; i < zip.GetEntryCount(); ++i) {
             const CZipEntryHeader& header = *zip.GetEntryHeader(i);

@@ -9,6 +9,7 @@
 // arguments always give the same bytes.
 
 #include "app/PackagePassword.h"
+#include "platform/LittleEndianWriter.h"
 #include "zip/ZipDecryptor.h"
 
 #include <zlib.h>
@@ -44,25 +45,13 @@ private:
     uint64_t state;
 };
 
-void Put16(std::vector<BYTE>& out, unsigned value)
-{
-    out.push_back(BYTE(value));
-    out.push_back(BYTE(value >> 8));
-}
-
-void Put32(std::vector<BYTE>& out, uint32_t value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
-
 void PutMovieHeader(std::vector<BYTE>& out, bool compressed, size_t size)
 {
     out.push_back(compressed ? 'C' : 'F');
     out.push_back('W');
     out.push_back('S');
     out.push_back(8);
-    Put32(out, uint32_t(size));
+    LittleEndianWriter(out).U32(size);
 }
 
 // A compressed movie: after its 8-byte header, bytes that no deflater shrinks.
@@ -72,9 +61,7 @@ std::vector<BYTE> MakeIncompressible(size_t size, CRandom& random)
     out.reserve(size + 8);
     PutMovieHeader(out, true, size);
     while (out.size() < size) {
-        uint64_t word = random.Next();
-        for (int i = 0; i < 8; ++i)
-            out.push_back(BYTE(word >> (8 * i)));
+        LittleEndianWriter(out).U64(random.Next());
     }
     out.resize(size);
     return out;
@@ -82,8 +69,8 @@ std::vector<BYTE> MakeIncompressible(size_t size, CRandom& random)
 
 void PutTagHeader(std::vector<BYTE>& out, unsigned code, size_t length)
 {
-    Put16(out, (code << 6) | 0x3F);
-    Put32(out, uint32_t(length));
+    LittleEndianWriter(out).U16(WORD((code << 6) | 0x3F));
+    LittleEndianWriter(out).U32(length);
 }
 
 // An uncompressed movie: frames of a shape whose edges wander in small steps,
@@ -113,19 +100,19 @@ std::vector<BYTE> MakeCompressible(size_t size, CRandom& random)
         // DefineShape: an id, then edge records of small signed steps.
         unsigned edges = 2000 + random.Below(2000);
         PutTagHeader(out, 2, 2 + edges * 4);
-        Put16(out, frame & 0xFFFF);
+        LittleEndianWriter(out).U16(WORD(frame & 0xFFFF));
         for (unsigned i = 0; i < edges; ++i) {
             x += int(random.Below(65)) - 32;
             y += int(random.Below(65)) - 32;
-            Put16(out, unsigned(x) & 0xFFFF);
-            Put16(out, unsigned(y) & 0xFFFF);
+            LittleEndianWriter(out).U16(WORD(unsigned(x) & 0xFFFF));
+            LittleEndianWriter(out).U16(WORD(unsigned(y) & 0xFFFF));
         }
         // DefineBitsLossless: 64x64 ARGB pixels.
         PutTagHeader(out, 20, 7 + 64 * 64 * 4);
-        Put16(out, (frame + 0x4000) & 0xFFFF);
+        LittleEndianWriter(out).U16(WORD((frame + 0x4000) & 0xFFFF));
         out.push_back(5);
-        Put16(out, 64);
-        Put16(out, 64);
+        LittleEndianWriter(out).U16(64);
+        LittleEndianWriter(out).U16(64);
         // Cartoon-like: runs of a few palette colours, most rows a copy of
         // the row above.
         std::vector<uint32_t> row(64);
@@ -139,22 +126,22 @@ std::vector<BYTE> MakeCompressible(size_t size, CRandom& random)
                 }
             }
             for (uint32_t pixel : row)
-                Put32(out, pixel);
+                LittleEndianWriter(out).U32(pixel);
         }
         // PlaceObject2 with a translating matrix.
         PutTagHeader(out, 26, 13);
         out.push_back(0x06);
-        Put16(out, 1);
-        Put16(out, frame & 0xFFFF);
-        Put32(out, frame * 20);
-        Put32(out, 0x10000 - frame * 7);
+        LittleEndianWriter(out).U16(1);
+        LittleEndianWriter(out).U16(WORD(frame & 0xFFFF));
+        LittleEndianWriter(out).U32(uint32_t(frame * 20));
+        LittleEndianWriter(out).U32(uint32_t(0x10000 - frame * 7));
         if (frame % 12 == 0) {
             const char* script = s_scripts[random.Below(std::size(s_scripts))];
             size_t length = std::strlen(script) + 1;
             PutTagHeader(out, 12, length);
             out.insert(out.end(), script, script + length);
         }
-        Put16(out, 1 << 6); // ShowFrame
+        LittleEndianWriter(out).U16(WORD(1 << 6)); // ShowFrame
     }
     out.resize(size);
     return out;
@@ -193,15 +180,15 @@ constexpr uint32_t ArchiveAttribute = 0x20;
 
 void PutCommonFields(std::vector<BYTE>& out, const CentralRecord& record)
 {
-    Put16(out, FlagEncrypted);
-    Put16(out, MethodDeflated);
-    Put16(out, DosTime);
-    Put16(out, DosDate);
-    Put32(out, record.crc);
-    Put32(out, record.compressedSize);
-    Put32(out, record.uncompressedSize);
-    Put16(out, unsigned(record.name.size()));
-    Put16(out, 0); // extra field
+    LittleEndianWriter(out).U16(FlagEncrypted);
+    LittleEndianWriter(out).U16(MethodDeflated);
+    LittleEndianWriter(out).U16(DosTime);
+    LittleEndianWriter(out).U16(DosDate);
+    LittleEndianWriter(out).U32(record.crc);
+    LittleEndianWriter(out).U32(record.compressedSize);
+    LittleEndianWriter(out).U32(record.uncompressedSize);
+    LittleEndianWriter(out).U16(WORD(record.name.size()));
+    LittleEndianWriter(out).U16(0); // extra field
 }
 
 bool WriteAll(std::FILE* file, const std::vector<BYTE>& bytes)
@@ -286,8 +273,8 @@ int main(int argc, char** argv)
             cipher.EncodeByte(b);
 
         std::vector<BYTE> local;
-        Put32(local, 0x04034B50);
-        Put16(local, 20); // version needed to extract
+        LittleEndianWriter(local).U32(0x04034B50);
+        LittleEndianWriter(local).U16(20); // version needed to extract
         PutCommonFields(local, record);
         local.insert(local.end(), record.name.begin(), record.name.end());
         ok = WriteAll(file, local) && WriteAll(file, header) && WriteAll(file, packed);
@@ -300,26 +287,26 @@ int main(int argc, char** argv)
 
     std::vector<BYTE> central;
     for (const CentralRecord& record : records) {
-        Put32(central, 0x02014B50);
-        Put16(central, MadeByDos20);
-        Put16(central, 20);
+        LittleEndianWriter(central).U32(0x02014B50);
+        LittleEndianWriter(central).U16(MadeByDos20);
+        LittleEndianWriter(central).U16(20);
         PutCommonFields(central, record);
-        Put16(central, 0); // comment
-        Put16(central, 0); // disk
-        Put16(central, 0); // internal attributes
-        Put32(central, ArchiveAttribute);
-        Put32(central, record.localOffset);
+        LittleEndianWriter(central).U16(0); // comment
+        LittleEndianWriter(central).U16(0); // disk
+        LittleEndianWriter(central).U16(0); // internal attributes
+        LittleEndianWriter(central).U32(ArchiveAttribute);
+        LittleEndianWriter(central).U32(record.localOffset);
         central.insert(central.end(), record.name.begin(), record.name.end());
     }
     std::vector<BYTE> end;
-    Put32(end, 0x06054B50);
-    Put16(end, 0);
-    Put16(end, 0);
-    Put16(end, unsigned(records.size()));
-    Put16(end, unsigned(records.size()));
-    Put32(end, uint32_t(central.size()));
-    Put32(end, uint32_t(offset));
-    Put16(end, 0);
+    LittleEndianWriter(end).U32(0x06054B50);
+    LittleEndianWriter(end).U16(0);
+    LittleEndianWriter(end).U16(0);
+    LittleEndianWriter(end).U16(WORD(records.size()));
+    LittleEndianWriter(end).U16(WORD(records.size()));
+    LittleEndianWriter(end).U32(uint32_t(central.size()));
+    LittleEndianWriter(end).U32(offset);
+    LittleEndianWriter(end).U16(0);
     ok = ok && offset + central.size() < 0xFFFFFFFFull && WriteAll(file, central) && WriteAll(file, end);
     ok = std::fclose(file) == 0 && ok;
     if (!ok || std::rename(partial.c_str(), output.c_str()) != 0) {

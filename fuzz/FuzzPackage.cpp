@@ -24,15 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     block.Attach(data, DWORD(size));
     CZipReader zip;
     try {
-        zip.Open(block, CZipReader::zipOpen);
+        zip.Open(block);
         zip.SetPassword(PackagePassword);
         for (int i = 0; i < zip.GetEntryCount(); ++i)
             zip.ExtractEntry(i, s_target.c_str(), false, nullptr, CZipReader::DefaultBufferSize);
         zip.Close();
     } catch (const CZipException&) {
-        zip.Close(1);
+        zip.Close(CZipReader::closeAfterException);
     } catch (const CFileException&) {
-        zip.Close(1);
+        zip.Close(CZipReader::closeAfterException);
     }
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "platform/ResourceTable.h"
 
+#include "platform/LittleEndianWriter.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,12 +15,6 @@ std::uint64_t ReadLe(const BYTE* p, int bytes)
     for (int i = bytes - 1; i >= 0; --i)
         value = (value << 8) | p[i];
     return value;
-}
-
-void WriteLe(std::vector<BYTE>& out, std::uint64_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(BYTE(value >> (8 * i)));
 }
 
 struct Trailer {
@@ -89,25 +85,26 @@ std::optional<std::vector<ResourceEntry>> ParseResourceTable(std::span<const BYT
 
 std::vector<BYTE> SerializeResourceTable(const std::vector<ResourceEntry>& entries, std::uint64_t tableOffset)
 {
-    std::vector<BYTE> out;
+    std::vector<BYTE> bytes;
+    LittleEndianWriter out(bytes);
     for (const auto& entry : entries) {
         const auto* name = std::get_if<std::string>(&entry.type);
-        WriteLe(out, name ? 1 : 0, 2);
-        WriteLe(out, name ? name->size() : 0, 2);
-        WriteLe(out, name ? 0 : std::get<DWORD>(entry.type), 4);
-        WriteLe(out, entry.id, 4);
-        WriteLe(out, entry.language, 2);
-        WriteLe(out, entry.offset, 8);
-        WriteLe(out, entry.size, 8);
+        out.U16(name ? 1 : 0);
+        out.U16(std::uint16_t(name ? name->size() : 0));
+        out.U32(name ? 0 : std::get<DWORD>(entry.type));
+        out.U32(entry.id);
+        out.U16(entry.language);
+        out.U64(entry.offset);
+        out.U64(entry.size);
         if (name)
-            out.insert(out.end(), name->begin(), name->end());
+            out.Text(*name);
     }
-    std::uint64_t tableSize = out.size();
-    out.insert(out.end(), std::begin(ResourceTrailerMagic), std::end(ResourceTrailerMagic));
-    WriteLe(out, tableOffset, 8);
-    WriteLe(out, tableSize, 4);
-    WriteLe(out, entries.size(), 4);
-    return out;
+    std::uint64_t tableSize = bytes.size();
+    out.Bytes({ reinterpret_cast<const BYTE*>(ResourceTrailerMagic), sizeof ResourceTrailerMagic });
+    out.U64(tableOffset);
+    out.U32(std::uint32_t(tableSize));
+    out.U32(std::uint32_t(entries.size()));
+    return bytes;
 }
 
 std::uint64_t ExecutableSize(std::span<const BYTE> image)

@@ -15,25 +15,10 @@ CZipDirectory::CZipDirectory(CZipSource& source)
 {
 }
 
-void CZipDirectory::Reset()
-{
-    onDisk = false;
-    endRecordPosition = 0;
-    bytesBeforeArchive = 0;
-    currentEntry = nullptr;
-    comment.Release();
-    centralDirectorySize = 0;
-    centralDirectoryOffset = 0;
-}
-
-void CZipDirectory::Clear(bool everything)
+void CZipDirectory::Clear()
 {
     currentEntry = nullptr;
-    localExtra.Release();
-    if (everything) {
-        headers.clear();
-        comment.Release();
-    }
+    headers.clear();
 }
 
 void CZipDirectory::ThrowError(int cause) const
@@ -73,58 +58,53 @@ DWORD CZipDirectory::LocateEndRecord()
 
 void CZipDirectory::ReadDirectory()
 {
-    endRecordPosition = LocateEndRecord();
+    Clear();
+    bytesBeforeArchive = 0;
+    DWORD endRecordPosition = LocateEndRecord();
     source.Seek(LONG(endRecordPosition));
     BYTE record[EndRecordSize];
     source.ReadBytes(record, EndRecordSize);
 
-    endSignature = ReadDword(record);
-    thisDisk = ReadWord(record + 4);
-    centralDirectoryDisk = ReadWord(record + 6);
-    entriesOnThisDisk = ReadWord(record + 8);
-    totalEntries = ReadWord(record + 10);
-    centralDirectorySize = ReadDword(record + 12);
-    centralDirectoryOffset = ReadDword(record + 16);
+    WORD thisDisk = ReadWord(record + 4);
+    WORD centralDirectoryDisk = ReadWord(record + 6);
+    WORD totalEntries = ReadWord(record + 10);
+    DWORD centralDirectorySize = ReadDword(record + 12);
+    DWORD centralDirectoryOffset = ReadDword(record + 16);
     WORD commentLength = ReadWord(record + 20);
 
-    source.SetCurrentDisk(thisDisk);
+    source.RequireSingleVolume(thisDisk);
 
     // 64-bit sum: offset and size must not wrap around to pass the check.
-    bool single = source.IsSingleFile();
-    if (single && endRecordPosition < std::uint64_t(centralDirectoryOffset) + centralDirectorySize)
+    if (endRecordPosition < std::uint64_t(centralDirectoryOffset) + centralDirectorySize)
         ThrowError(ZipErrorCause::Damaged);
 
-    if (commentLength) {
-        comment.Allocate(commentLength);
-        source.ReadBytes(comment.data(), commentLength);
-    }
+    // Nothing uses the comment, but it must be there whole.
+    CZipBytes comment;
+    comment.Allocate(commentLength);
+    source.ReadBytes(comment.data(), commentLength);
 
     // Data in front of the archive (a self-extracting stub, say) shifts every
     // offset the directory holds by this much.
-    bytesBeforeArchive = single ? endRecordPosition - centralDirectoryOffset - centralDirectorySize : 0;
+    bytesBeforeArchive = endRecordPosition - centralDirectoryOffset - centralDirectorySize;
 
     if ((centralDirectorySize == 0) != (totalEntries == 0))
         ThrowError(ZipErrorCause::Damaged);
 
-    onDisk = true;
-    source.ChangeDisk(centralDirectoryDisk);
+    source.RequireSingleVolume(centralDirectoryDisk);
 
     if (centralDirectorySize == 0)
         return;
 
     source.Seek(LONG(bytesBeforeArchive + centralDirectoryOffset));
-    headers.clear();
     headers.reserve(totalEntries);
     for (WORD i = 0; i < totalEntries; ++i) {
         headers.push_back(std::make_unique<CZipEntryHeader>());
         CZipEntryHeader& header = *headers.back();
         if (!header.LoadCentralHeader(source))
             ThrowError(ZipErrorCause::Damaged);
-        if (convertNamesOnLoad)
-            ConvertNameFromArchive(header, oemConversion);
+        ConvertNameFromArchive(header);
     }
-    if (!headers.empty())
-        SortHeaders();
+    SortHeaders();
 }
 
 // Index order is data order. Two entries that claim the same local header
@@ -142,43 +122,38 @@ void CZipDirectory::SortHeaders()
     }
 }
 
-void CZipDirectory::ConvertNameFromArchive(CZipEntryHeader& header, bool oemConversion)
+void CZipDirectory::ConvertNameFromArchive(CZipEntryHeader& header)
 {
     ZipFileSystem::ChangeSlashes(header.name, true);
-    if (header.MadeBySystem() == ZipFileSystem::SystemDos && oemConversion)
+    if (header.MadeBySystem() == ZipFileSystem::SystemDos)
         ZipFileSystem::ConvertOemAnsi(header.name, false);
 }
 
 void CZipDirectory::PositionAtEntry(WORD index)
 {
     currentEntry = headers[index].get();
-    source.ChangeDisk(currentEntry->diskStart);
+    source.RequireSingleVolume(currentEntry->diskStart);
     source.Seek(LONG(bytesBeforeArchive + currentEntry->localHeaderOffset));
     WORD localExtraLength = 0;
     if (!currentEntry->CheckLocalHeader(source, localExtraLength))
         ThrowError(ZipErrorCause::Damaged);
-    localExtra.Release();
-    if (localExtraLength) {
-        int disk = source.GetCurrentDisk();
-        localExtra.Allocate(localExtraLength);
-        source.ReadBytes(localExtra.data(), localExtraLength);
-        if (disk != source.GetCurrentDisk())
-            ThrowError(ZipErrorCause::Damaged);
-    }
+    // The local extra field is not used, but the data follows it.
+    CZipBytes localExtra;
+    localExtra.Allocate(localExtraLength);
+    source.ReadBytes(localExtra.data(), localExtraLength);
 }
 
 void CZipDirectory::FinishEntry(bool afterException)
 {
     if (!currentEntry)
         return;
-    localExtra.Release();
     if (!afterException && currentEntry->HasDataDescriptor()) {
         // The descriptor's signature is optional: without it the CRC-32 comes first.
         BYTE descriptor[DataDescriptorSize];
-        source.ReadBytes(descriptor, 4, false);
+        source.ReadBytes(descriptor, 4);
         if (ReadDword(descriptor) != DataDescriptorSignature)
             source.Seek(-4, CZipFileInterface::current);
-        source.ReadBytes(descriptor, DataDescriptorSize, false);
+        source.ReadBytes(descriptor, DataDescriptorSize);
         if (!currentEntry->MatchesSizesAndCrc(descriptor))
             ThrowError(ZipErrorCause::Damaged);
     }

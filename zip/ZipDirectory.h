@@ -15,11 +15,11 @@ public:
 
     explicit CZipDirectory(CZipSource& source);
 
-    // Forgets the previous archive; called at the start of every open.
-    void Reset();
+    // Forgets the previous archive, then reads the end record and every
+    // central header of the source's.
     void ReadDirectory();
-    // Ends the current entry; with `everything` also drops every header.
-    void Clear(bool everything = true);
+    // Drops every header and the current entry.
+    void Clear();
 
     bool IsValidIndex(int index) const { return index >= 0 && index < GetCount(); }
     int GetCount() const { return int(headers.size()); }
@@ -34,34 +34,17 @@ public:
 
     // Turns a stored name into this host's form: "/" becomes "\\", and names
     // made on MS-DOS move from the OEM to the ANSI code page.
-    static void ConvertNameFromArchive(CZipEntryHeader& header, bool oemConversion);
+    static void ConvertNameFromArchive(CZipEntryHeader& header);
 
     DWORD GetBytesBeforeArchive() const { return bytesBeforeArchive; }
-    DWORD GetEndRecordPosition() const { return endRecordPosition; }
-    const CZipBytes& GetComment() const { return comment; }
-    bool IsOnDisk() const { return onDisk; }
-
-    bool convertNamesOnLoad { true };
-    bool oemConversion { true };
 
 private:
     DWORD LocateEndRecord();
     void SortHeaders();
     [[noreturn]] void ThrowError(int cause) const;
 
-    DWORD endSignature { 0 };
-    CZipBytes comment {};
-    CZipBytes localExtra {};
-    CZipEntryHeader* currentEntry { nullptr };
     CZipSource& source;
     std::vector<std::unique_ptr<CZipEntryHeader>> headers {};
-    DWORD endRecordPosition { 0 };
+    CZipEntryHeader* currentEntry { nullptr };
     DWORD bytesBeforeArchive { 0 };
-    WORD thisDisk { 0 };
-    WORD centralDirectoryDisk { 0 };
-    WORD entriesOnThisDisk { 0 };
-    WORD totalEntries { 0 };
-    DWORD centralDirectorySize { 0 };
-    DWORD centralDirectoryOffset { 0 };
-    bool onDisk { false };
 };

@@ -32,14 +32,13 @@ bool CZipEntryHeader::LoadCentralHeader(CZipSource& source)
     if (signature != CentralHeaderSignature)
         return false;
 
-    int disk = source.GetCurrentDisk();
     name.Allocate(nameLength);
     source.ReadBytes(name.data(), nameLength);
     extra.Allocate(extraLength);
     source.ReadBytes(extra.data(), extraLength);
     comment.Allocate(commentLength);
     source.ReadBytes(comment.data(), commentLength);
-    return disk == source.GetCurrentDisk();
+    return true;
 }
 
 bool CZipEntryHeader::CheckLocalHeader(CZipSource& source, WORD& localExtraLength)

@@ -15,8 +15,7 @@ public:
     virtual ~CZipEntryHeader() = default;
 
     // Reads the 46-byte central header at the source's position with its
-    // name, extra field and comment. False when the signature is wrong or the
-    // variable parts did not come from one volume.
+    // name, extra field and comment. False when the signature is wrong.
     bool LoadCentralHeader(CZipSource& source);
 
     // Reads the 30-byte local header at the source's position and checks it

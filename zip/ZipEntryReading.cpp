@@ -70,10 +70,10 @@ bool CZipReader::OpenEntry(WORD index)
 {
     if (!directory.IsValidIndex(index))
         return false;
-    if (entryState != EntryClosed)
+    if (entryOpen)
         return false;
 
-    inflater.readBuffer.Allocate(inflater.readBufferSize);
+    inflater.readBuffer.Allocate(CZipInflater::ReadBufferSize);
     directory.PositionAtEntry(index);
     const CZipEntryHeader& entry = *directory.GetCurrentEntry();
 
@@ -92,7 +92,7 @@ bool CZipReader::OpenEntry(WORD index)
 
     z_stream& stream = inflater.stream;
     if (entry.method == MethodDeflated) {
-        stream.opaque = trackZlibAllocations ? &zlibAllocations : nullptr;
+        stream.opaque = &zlibAllocations;
         stream.next_in = nullptr;
         stream.avail_in = 0;
         CheckZlib(inflateInit2(&stream, -MAX_WBITS));
@@ -105,7 +105,7 @@ bool CZipReader::OpenEntry(WORD index)
     inflater.dummyByteGiven = false;
     stream.total_out = 0;
     stream.avail_in = 0;
-    entryState = EntryReading;
+    entryOpen = true;
     return true;
 }
 
@@ -124,7 +124,7 @@ void CZipReader::RefillInput()
         state.dummyByteGiven = true;
         count = 1;
     } else {
-        source.ReadBytes(state.readBuffer.data(), count, false);
+        source.ReadBytes(state.readBuffer.data(), count);
         DecodeBuffer(count);
         state.compressedLeft -= count;
     }
@@ -134,7 +134,7 @@ void CZipReader::RefillInput()
 
 DWORD CZipReader::ReadEntry(void* buffer, DWORD size)
 {
-    if (entryState != EntryReading || !buffer || size == 0)
+    if (!entryOpen || !buffer || size == 0)
         return 0;
 
     const CZipEntryHeader& entry = *directory.GetCurrentEntry();
@@ -183,30 +183,36 @@ DWORD CZipReader::ReadEntry(void* buffer, DWORD size)
     return delivered;
 }
 
-int CZipReader::CloseEntry(const char* path, bool afterException)
+CZipReader::EntryClose CZipReader::CloseEntry(CloseMode mode)
 {
-    if (entryState != EntryReading)
-        return 0;
+    return FinishEntry(nullptr, mode);
+}
+
+CZipReader::EntryClose CZipReader::FinishEntry(const char* path, CloseMode mode)
+{
+    if (!entryOpen)
+        return EntryClose::notOpen;
 
     const CZipEntryHeader& entry = *directory.GetCurrentEntry();
-    int result = 1;
+    bool afterException = mode == closeAfterException;
+    EntryClose result = EntryClose::closed;
     if (!afterException) {
         if (inflater.uncompressedLeft != 0)
-            result = -1;
-        else if (!skipCrcCheck && inflater.runningCrc != entry.crc32)
+            result = EntryClose::endedEarly;
+        else if (inflater.runningCrc != entry.crc32)
             ThrowError(ZipErrorCause::CrcMismatch);
         if (entry.method == MethodDeflated)
             inflateEnd(&inflater.stream);
         if (path) {
             if (!ZipFileSystem::ApplyModTime(
                     path, ZipFileSystem::DosTimeToCalendar(entry.modTime, entry.modDate)))
-                result = -2;
+                result = EntryClose::notStamped;
             else if (!ZipFileSystem::ApplyAttributes(path, entry.GetSystemAttributes()))
-                result = -2;
+                result = EntryClose::notStamped;
         }
     }
     directory.FinishEntry(afterException);
-    entryState = EntryClosed;
+    entryOpen = false;
     inflater.readBuffer.Release();
     FreeZlibAllocations();
     return result;

@@ -50,18 +50,11 @@ CString CZipReader::PredictTargetPath(
     CZipPath path(name);
     if (fullPath) {
         path.directory = WithoutClimbing(path.directory);
-        folder += dropDriveOnFullPath ? path.WithoutDrive() : name;
+        folder += path.WithoutDrive();
     } else {
         folder += path.NamePart();
     }
     return folder;
-}
-
-int CZipReader::CloseEntryWithFile(CZipFileInterface& file)
-{
-    CString path = file.GetFilePath();
-    file.Close();
-    return CloseEntry(path.c_str(), false);
 }
 
 bool CZipReader::ExtractEntry(
@@ -106,7 +99,9 @@ bool CZipReader::ExtractEntry(
             if (count > 0)
                 file.Write(buffer.data(), count);
         } while (count == bufferSize);
-        return CloseEntryWithFile(file) == 1;
+        CString path = file.GetFilePath();
+        file.Close();
+        return FinishEntry(path.c_str(), closeNormally) == EntryClose::closed;
     } catch (...) {
         try {
             file.Close();

@@ -5,16 +5,6 @@ CZipFile::CZipFile(LPCSTR path, UINT openFlags)
 {
 }
 
-bool CZipFile::Open(LPCSTR name, UINT openFlags, bool throwOnError)
-{
-    CFileException error(CFileException::none, -1);
-    if (CFile::Open(name, openFlags, &error))
-        return true;
-    if (throwOnError)
-        throw error;
-    return false;
-}
-
 void CZipFile::Close()
 {
     if (!IsClosed())

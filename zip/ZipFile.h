@@ -7,28 +7,18 @@
 // CFileException.
 class CZipFile : public CZipFileInterface, public CFile {
 public:
-    CZipFile() = default;
     // Opens at once; throws CFileException when it cannot.
     CZipFile(LPCSTR path, UINT openFlags);
     ~CZipFile() override = default;
 
-    bool Open(LPCSTR name, UINT openFlags, bool throwOnError) override;
     void Close() override;
-    void Flush() override { CFile::Flush(); }
     DWORD GetPosition() const override { return CFile::GetPosition(); }
     DWORD Seek(LONG offset, int origin) override { return CFile::Seek(offset, origin); }
     DWORD GetLength() const override { return CFile::GetLength(); }
-    void SetLength(DWORD length) override { CFile::SetLength(length); }
     void SeekToBegin() override { CZipFileInterface::SeekToBegin(); }
     void SeekToEnd() override { CZipFileInterface::SeekToEnd(); }
     CString GetFilePath() const override;
     UINT Read(void* buffer, UINT count) override { return CFile::Read(buffer, count); }
     void Write(const void* buffer, UINT count) override { CFile::Write(buffer, count); }
     bool IsClosed() const override { return m_hFile == hFileNull; }
-
-    int GetHandle() const { return m_hFile; }
-
-private:
-    // CFile's own Open, which the interface's three-argument form hides.
-    using CFile::Open;
 };

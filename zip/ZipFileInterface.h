@@ -2,20 +2,18 @@
 
 #include "platform/Types.h"
 
-// A random-access file as the ZIP layer sees it: in memory or on disk.
+// A random-access file as the ZIP layer sees it: in memory or on disk. The
+// reader only reads and seeks; the writer writes and seeks back.
 class CZipFileInterface {
 public:
     enum SeekOrigin : int { begin = 0, current = 1, end = 2 };
 
     virtual ~CZipFileInterface() = default;
 
-    virtual bool Open(LPCSTR name, UINT openFlags, bool throwOnError);
     virtual void Close() = 0;
-    virtual void Flush() = 0;
     virtual DWORD GetPosition() const = 0;
     virtual DWORD Seek(LONG offset, int origin) = 0;
     virtual DWORD GetLength() const = 0;
-    virtual void SetLength(DWORD length) = 0;
     virtual void SeekToBegin() { Seek(0, begin); }
     virtual void SeekToEnd() { Seek(0, end); }
     virtual CString GetFilePath() const = 0;

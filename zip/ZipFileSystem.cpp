@@ -3,52 +3,26 @@
 #include "zip/ZipFileSystem.h"
 
 #include "platform/FileSystem.h"
+#include "platform/HostPath.h"
 #include "platform/MbString.h"
 #include "zip/ZipPath.h"
 
-#include <vector>
+#include <sys/stat.h>
 
 namespace ZipFileSystem {
 
-bool GetCurrentFolder(CString& folder)
+PathType PathKind(const char* path)
 {
-    DWORD needed = platform::GetCurrentDirectory(0, nullptr);
-    if (needed == 0)
-        return false;
-    std::vector<char> buffer(needed);
-    DWORD length = platform::GetCurrentDirectory(needed, buffer.data());
-    if (length == 0 || length >= needed)
-        return false;
-    folder.assign(buffer.data(), length);
-    return true;
-}
-
-bool ChangeFolder(const char* path)
-{
-    return platform::_chdir(path) == 0;
+    auto host = platform::ToHostPath(path);
+    struct stat st { };
+    if (!host || ::stat(host->c_str(), &st) != 0)
+        return PathType::missing;
+    return S_ISDIR(st.st_mode) ? PathType::folder : PathType::file;
 }
 
 bool FolderExists(const char* path)
 {
-    CString saved;
-    if (!GetCurrentFolder(saved))
-        return false;
-    if (!ChangeFolder(path))
-        return false;
-    ChangeFolder(saved.c_str());
-    return true;
-}
-
-int PathKind(const char* path)
-{
-    if (platform::_access(path, 0) != 0)
-        return 0;
-    return FolderExists(path) ? -1 : 1;
-}
-
-bool CreateFolder(const char* path)
-{
-    return platform::CreateDirectory(path, nullptr);
+    return PathKind(path) == PathType::folder;
 }
 
 bool MakeFolderPath(const char* path)
@@ -59,11 +33,11 @@ bool MakeFolderPath(const char* path)
     CString parent = CZipPath(folder).FolderPart();
     if (platform::_mbscmp(parent.c_str(), folder.c_str()) == 0)
         return true;
-    if (PathKind(folder.c_str()) == -1)
+    if (FolderExists(folder.c_str()))
         return true;
     if (!MakeFolderPath(parent.c_str()))
         return false;
-    return CreateFolder(folder.c_str());
+    return platform::CreateDirectory(folder.c_str(), nullptr);
 }
 
 bool ApplyAttributes(const char* path, DWORD attributes)

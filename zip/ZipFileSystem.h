@@ -12,12 +12,12 @@ class CZipBytes;
 namespace ZipFileSystem {
 
 // Folders, times and attributes. Failures are reported by the result.
-bool GetCurrentFolder(CString& folder);
-bool ChangeFolder(const char* path);
+enum class PathType { missing, folder, file };
+// What `path` names, symbolic links followed; asks the file system and
+// never changes the process's current folder.
+PathType PathKind(const char* path);
 bool FolderExists(const char* path);
-// 0 missing, -1 an existing folder, 1 an existing file.
-int PathKind(const char* path);
-bool CreateFolder(const char* path);
+// Creates the folder `path` and every missing folder above it.
 bool MakeFolderPath(const char* path);
 bool ApplyAttributes(const char* path, DWORD attributes);
 // -1 stands for now.
@@ -35,7 +35,6 @@ constexpr DWORD DefaultFolderAttributes = 0x41FF0010;
 
 int CurrentSystemId();
 bool IsKnownSystem(int system);
-bool HostIsBigEndian();
 
 // Throws PlatformUnsupported for a pair of systems it cannot translate.
 DWORD TranslateAttributes(DWORD attributes, int fromSystem, int toSystem);
@@ -43,9 +42,5 @@ DWORD TranslateAttributes(DWORD attributes, int fromSystem, int toSystem);
 std::time_t DosTimeToCalendar(WORD dosTime, WORD dosDate);
 void ChangeSlashes(CZipBytes& buffer, bool toBackslash);
 void ConvertOemAnsi(CZipBytes& buffer, bool ansiToOem);
-
-// Little-endian record fields: copy out, and compare with bytes of a record.
-void CopyRecordField(void* destination, const void* source, DWORD count);
-bool RecordFieldEquals(const void* first, const void* second, DWORD count);
 
 } // namespace ZipFileSystem

@@ -8,7 +8,6 @@
 #include "platform/CodePage.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace ZipFileSystem {
 
@@ -73,11 +72,6 @@ bool IsKnownSystem(int system)
         || system == SystemNtfs;
 }
 
-bool HostIsBigEndian()
-{
-    return false;
-}
-
 DWORD TranslateAttributes(DWORD attributes, int fromSystem, int toSystem)
 {
     if (fromSystem == toSystem || fromSystem >= 11 || toSystem >= 11 || fromSystem < 0 || toSystem < 0)
@@ -118,29 +112,6 @@ void ConvertOemAnsi(CZipBytes& buffer, bool ansiToOem)
         platform::CharToOemBuff(text, text, buffer.size());
     else
         platform::OemToCharBuff(text, text, buffer.size());
-}
-
-void CopyRecordField(void* destination, const void* source, DWORD count)
-{
-    auto* out = static_cast<BYTE*>(destination);
-    auto* in = static_cast<const BYTE*>(source);
-    if (!HostIsBigEndian()) {
-        std::memcpy(out, in, count);
-        return;
-    }
-    for (DWORD i = 0; i < count; ++i)
-        out[i] = in[count - 1 - i];
-}
-
-bool RecordFieldEquals(const void* first, const void* second, DWORD count)
-{
-    auto* a = static_cast<const BYTE*>(first);
-    auto* b = static_cast<const BYTE*>(second);
-    for (DWORD i = 0; i < count; ++i) {
-        if (a[i] != b[HostIsBigEndian() ? count - 1 - i : i])
-            return false;
-    }
-    return true;
 }
 
 } // namespace ZipFileSystem

@@ -2,12 +2,12 @@
 
 #include "zip/ZipFileInterface.h"
 
-// A file held in memory: either bytes attached from elsewhere (which it never
-// frees and cannot grow) or a buffer of its own that grows in steps.
+// Bytes held in memory elsewhere, read in place as a file. The block never
+// frees them and never writes to them.
 class CZipMemoryBlock : public CZipFileInterface {
 public:
     CZipMemoryBlock() = default;
-    ~CZipMemoryBlock() override;
+    ~CZipMemoryBlock() override = default;
     CZipMemoryBlock(const CZipMemoryBlock&) = delete;
     CZipMemoryBlock& operator=(const CZipMemoryBlock&) = delete;
 
@@ -15,23 +15,18 @@ public:
     void Attach(const BYTE* data, DWORD size);
 
     void Close() override;
-    void Flush() override { }
     DWORD GetPosition() const override { return position; }
+    // Positions are not clamped: reading beyond the end gives nothing.
     DWORD Seek(LONG offset, int origin) override;
     DWORD GetLength() const override { return length; }
-    void SetLength(DWORD newLength) override;
     CString GetFilePath() const override { return {}; }
     UINT Read(void* buffer, UINT count) override;
+    // Refuses any byte (cause ZlibMemory, as a block that cannot grow).
     void Write(const void* buffer, UINT count) override;
-    bool IsClosed() const override { return buffer == nullptr; }
+    bool IsClosed() const override { return bytes == nullptr; }
 
 private:
-    void Grow(DWORD needed);
-
-    BYTE* buffer { nullptr };
-    DWORD growStep { 0 };
+    const BYTE* bytes { nullptr };
     DWORD position { 0 };
-    DWORD capacity { 0 };
     DWORD length { 0 };
-    bool owns { false };
 };

@@ -5,7 +5,6 @@
 #include "zip/ZipException.h"
 #include "zip/ZipFileSystem.h"
 
-#include <algorithm>
 #include <cstring>
 
 CZipReader::CZipReader()
@@ -35,23 +34,22 @@ void CZipReader::CheckZlib(int result) const
     ThrowError(result, true);
 }
 
-bool CZipReader::Open(CZipFileInterface& file, int mode)
+bool CZipReader::Open(CZipFileInterface& file)
 {
     if (!IsClosed())
         return false;
-    if (mode != zipOpen && mode != zipOpenReadOnly && mode != zipCreate)
-        return false;
 
-    source.Open(file, mode);
+    source.Open(file);
     password.Release();
-    entryState = EntryClosed;
-    directory.Reset();
+    entryOpen = false;
     systemId = ZipFileSystem::CurrentSystemId();
-    rootPath.clear();
-    if (mode == zipCreate)
-        return true;
-
-    directory.ReadDirectory();
+    try {
+        directory.ReadDirectory();
+    } catch (...) {
+        directory.Clear();
+        source.Close();
+        throw;
+    }
     if (directory.GetCount() == 0)
         return false;
     int system = directory.GetHeader(0)->MadeBySystem();
@@ -63,7 +61,7 @@ bool CZipReader::Open(CZipFileInterface& file, int mode)
 
 bool CZipReader::SetPassword(const char* newPassword)
 {
-    if (entryState != EntryClosed)
+    if (entryOpen)
         return false;
     password.Release();
     if (newPassword) {
@@ -80,35 +78,15 @@ bool CZipReader::CopyEntryInfo(CZipEntryHeader& out, WORD index) const
     if (IsClosed() || !directory.IsValidIndex(index))
         return false;
     out = *directory.GetHeader(index);
-    if (!directory.convertNamesOnLoad)
-        CZipDirectory::ConvertNameFromArchive(out, directory.oemConversion);
     return true;
 }
 
-bool CZipReader::IsClosed(bool archiveOnly) const
+void CZipReader::Close(CloseMode mode)
 {
-    if (archiveOnly)
-        return source.GetCurrentDisk() == -1;
-    CZipFileInterface* file = source.GetFile();
-    return !file || file->IsClosed();
-}
-
-void CZipReader::Close(int afterException, bool updateTimeStamp)
-{
-    if (IsClosed() && !(afterException != 0 && !IsClosed(false)))
+    if (IsClosed())
         return;
-
-    if (entryState == EntryReading)
-        CloseEntry(nullptr, afterException != 0);
-    // A read archive is never written back: nothing to do for step three.
-
-    std::time_t latest = -1;
-    if (updateTimeStamp) {
-        for (int i = 0; i < directory.GetCount(); ++i)
-            latest = std::max(latest, directory.GetHeader(i)->GetModificationTime());
-    }
-    directory.Clear(true);
-    CString path = source.Close(afterException == 1);
-    if (updateTimeStamp && !path.empty())
-        ZipFileSystem::ApplyModTime(path.c_str(), latest);
+    if (entryOpen)
+        CloseEntry(mode);
+    directory.Clear();
+    source.Close();
 }

@@ -13,8 +13,22 @@ class CZipFileInterface;
 // read at a time.
 class CZipReader {
 public:
-    enum OpenMode : int { zipOpen = 0, zipOpenReadOnly = 1, zipCreate = 2 };
-    enum EntryState : BYTE { EntryClosed = 0, EntryWriting = 1, EntryReading = 0xFF };
+    // How Close and CloseEntry end an entry that is being read: normally,
+    // checking its CRC-32 and data descriptor (which may throw), or after an
+    // exception, checking nothing and throwing nothing.
+    enum CloseMode : int { closeNormally, closeAfterException };
+
+    // What CloseEntry did.
+    enum class EntryClose {
+        closed,
+        notOpen,
+        // Closed before all of the entry's bytes were read; its CRC-32 is
+        // not checked.
+        endedEarly,
+        // Closed, but the extracted file's time or attributes could not be
+        // set.
+        notStamped,
+    };
 
     static constexpr unsigned DefaultBufferSize = 65536;
 
@@ -24,9 +38,10 @@ public:
     CZipReader& operator=(const CZipReader&) = delete;
 
     // Opens the archive held by `file` (which must outlive the reader's use
-    // of it). False when an archive is already open, for an unknown mode, or
-    // when the first entry was made on a system we do not know.
-    bool Open(CZipFileInterface& file, int mode = zipOpen);
+    // of it). False when an archive is already open, or when the archive has
+    // no entries or its first entry was made on a system we do not know. An
+    // Open that throws leaves the reader closed.
+    bool Open(CZipFileInterface& file);
     // Set after Open, which clears it. Refused while an entry is open.
     bool SetPassword(const char* password);
 
@@ -34,31 +49,28 @@ public:
     CZipEntryHeader* GetEntryHeader(int index) const { return directory.GetHeader(index); }
     bool CopyEntryInfo(CZipEntryHeader& out, WORD index) const;
 
-    bool IsClosed(bool archiveOnly = true) const;
-    void Close(int afterException = 0, bool updateTimeStamp = false);
+    bool IsClosed() const { return !source.IsOpen(); }
+    void Close(CloseMode mode = closeNormally);
 
     // Reading one entry: OpenEntry, ReadEntry until it returns 0, CloseEntry.
     bool OpenEntry(WORD index);
     DWORD ReadEntry(void* buffer, DWORD size);
-    // 1 closed (and the file at `path` stamped), 0 nothing open, -1 closed
-    // before the end, -2 the file's time or attributes could not be set.
-    int CloseEntry(const char* path = nullptr, bool afterException = false);
-    int CloseEntryWithFile(CZipFileInterface& file);
+    EntryClose CloseEntry(CloseMode mode = closeNormally);
+    bool IsEntryOpen() const { return entryOpen; }
 
     bool ExtractEntry(int index, const char* targetFolder, bool fullPath = false,
         const char* newName = nullptr, unsigned bufferSize = DefaultBufferSize);
     CString PredictTargetPath(const char* nameInArchive, const char* targetFolder, bool fullPath,
         const char* newName = nullptr) const;
 
+    // The system that made the first entry.
     int GetSystemId() const { return systemId; }
-    BYTE GetEntryState() const { return entryState; }
     DWORD GetBytesBeforeArchive() const { return directory.GetBytesBeforeArchive(); }
 
-    bool dropDriveOnFullPath { true };
-    bool skipCrcCheck { false };
-    bool trackZlibAllocations { true };
-
 private:
+    // CloseEntry, stamping the file at `path` (when given) with the entry's
+    // time and attributes.
+    EntryClose FinishEntry(const char* path, CloseMode mode);
     [[noreturn]] void ThrowError(int code, bool isZlibCode = false) const;
     void CheckZlib(int result) const;
     void DecodeBuffer(DWORD count);
@@ -72,8 +84,7 @@ private:
     CZipInflater inflater {};
     CZipSource source {};
     CZipDirectory directory { source };
-    BYTE entryState { EntryClosed };
-    CString rootPath {};
+    bool entryOpen { false };
     int systemId { 0 };
     std::vector<void*> zlibAllocations {};
     CZipBytes password {};

@@ -3,6 +3,7 @@
 
 #include "zip/ZipWriter.h"
 
+#include "platform/LittleEndianWriter.h"
 #include "zip/ZipFileInterface.h"
 #include "zip/ZipFileSystem.h"
 #include "zip/ZipRecords.h"
@@ -22,36 +23,24 @@ constexpr WORD FlagUtf8Name = 0x0800;
 // Where CRC-32, compressed and uncompressed size sit in a local header.
 constexpr DWORD LocalCrcOffset = 14;
 
-void PutWord(std::vector<BYTE>& out, WORD value)
-{
-    out.push_back(BYTE(value));
-    out.push_back(BYTE(value >> 8));
-}
-
-void PutDword(std::vector<BYTE>& out, DWORD value)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(BYTE(value >> (8 * i)));
-}
-
 // The fields a local header and a central header hold alike, in the order
 // both records keep them: version needed through the name's length.
-void PutSharedFields(std::vector<BYTE>& out, const CZipEntryHeader& header)
+void PutSharedFields(LittleEndianWriter& out, const CZipEntryHeader& header)
 {
-    PutWord(out, header.versionNeeded);
-    PutWord(out, header.flags);
-    PutWord(out, header.method);
-    PutWord(out, header.modTime);
-    PutWord(out, header.modDate);
-    PutDword(out, header.crc32);
-    PutDword(out, header.compressedSize);
-    PutDword(out, header.uncompressedSize);
-    PutWord(out, WORD(header.name.size()));
+    out.U16(header.versionNeeded);
+    out.U16(header.flags);
+    out.U16(header.method);
+    out.U16(header.modTime);
+    out.U16(header.modDate);
+    out.U32(header.crc32);
+    out.U32(header.compressedSize);
+    out.U32(header.uncompressedSize);
+    out.U16(WORD(header.name.size()));
 }
 
-void PutBytes(std::vector<BYTE>& out, const CZipBytes& bytes)
+void PutName(LittleEndianWriter& out, const CZipEntryHeader& header)
 {
-    out.insert(out.end(), bytes.data(), bytes.data() + bytes.size());
+    out.Bytes({ header.name.data(), header.name.size() });
 }
 
 } // namespace
@@ -349,19 +338,21 @@ void CZipWriter::WriteLocalHeader(const CZipEntryHeader& header)
 {
     std::vector<BYTE> record;
     record.reserve(ZipRecords::LocalHeaderSize + header.name.size());
-    PutDword(record, ZipRecords::LocalHeaderSignature);
-    PutSharedFields(record, header);
-    PutWord(record, 0); // no extra field
-    PutBytes(record, header.name);
+    LittleEndianWriter out(record);
+    out.U32(ZipRecords::LocalHeaderSignature);
+    PutSharedFields(out, header);
+    out.U16(0); // no extra field
+    PutName(out, header);
     Emit(record.data(), record.size());
 }
 
 void CZipWriter::PatchLocalHeader(const CZipEntryHeader& header)
 {
     std::vector<BYTE> fields;
-    PutDword(fields, header.crc32);
-    PutDword(fields, header.compressedSize);
-    PutDword(fields, header.uncompressedSize);
+    LittleEndianWriter out(fields);
+    out.U32(header.crc32);
+    out.U32(header.compressedSize);
+    out.U32(header.uncompressedSize);
 
     // Relative seeks only: the target's own positions may not start at 0 and
     // a LONG reaches 2 GB at most.
@@ -410,18 +401,19 @@ void CZipWriter::Finish(const CString& comment)
     CheckFits(directoryOffset, "the central directory");
     try {
         std::vector<BYTE> record;
+        LittleEndianWriter out(record);
         for (const CZipEntryHeader& header : headers) {
             record.clear();
-            PutDword(record, ZipRecords::CentralHeaderSignature);
-            PutWord(record, header.versionMadeBy);
-            PutSharedFields(record, header);
-            PutWord(record, 0); // extra field
-            PutWord(record, 0); // comment
-            PutWord(record, 0); // disk number start
-            PutWord(record, header.internalAttributes);
-            PutDword(record, header.externalAttributes);
-            PutDword(record, header.localHeaderOffset);
-            PutBytes(record, header.name);
+            out.U32(ZipRecords::CentralHeaderSignature);
+            out.U16(header.versionMadeBy);
+            PutSharedFields(out, header);
+            out.U16(0); // extra field
+            out.U16(0); // comment
+            out.U16(0); // disk number start
+            out.U16(header.internalAttributes);
+            out.U32(header.externalAttributes);
+            out.U32(header.localHeaderOffset);
+            PutName(out, header);
             Emit(record.data(), record.size());
         }
         std::uint64_t directorySize = written - directoryOffset;
@@ -429,15 +421,15 @@ void CZipWriter::Finish(const CString& comment)
         CheckFits(written, "the end record");
 
         record.clear();
-        PutDword(record, ZipRecords::EndRecordSignature);
-        PutWord(record, 0); // this disk
-        PutWord(record, 0); // disk of the central directory
-        PutWord(record, WORD(headers.size()));
-        PutWord(record, WORD(headers.size()));
-        PutDword(record, DWORD(directorySize));
-        PutDword(record, DWORD(directoryOffset));
-        PutWord(record, WORD(comment.size()));
-        record.insert(record.end(), comment.begin(), comment.end());
+        out.U32(ZipRecords::EndRecordSignature);
+        out.U16(0); // this disk
+        out.U16(0); // disk of the central directory
+        out.U16(WORD(headers.size()));
+        out.U16(WORD(headers.size()));
+        out.U32(DWORD(directorySize));
+        out.U32(DWORD(directoryOffset));
+        out.U16(WORD(comment.size()));
+        out.Text(comment);
         Emit(record.data(), record.size());
     } catch (...) {
         broken = true;

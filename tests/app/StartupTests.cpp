@@ -3,6 +3,7 @@
 #include "app/PlayerApp.h"
 #include "platform/MessageBox.h"
 #include "res/BuiltInResources.h"
+#include "support/ArchiveBuilder.h"
 #include "support/Command.h"
 #include "support/PackagedModule.h"
 #include "support/RecordingPresenter.h"

@@ -1,33 +1,12 @@
 #include "support/ArchiveBuilder.h"
 
+#include "platform/LittleEndianWriter.h"
 #include "zip/ZipDecryptor.h"
 
 #include <stdexcept>
 #include <zlib.h>
 
 namespace {
-
-void Put16(Bytes& out, unsigned value)
-{
-    out.push_back(BYTE(value));
-    out.push_back(BYTE(value >> 8));
-}
-
-void Put32(Bytes& out, DWORD value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
-
-void PutBytes(Bytes& out, const Bytes& bytes)
-{
-    out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-void PutText(Bytes& out, const std::string& text)
-{
-    out.insert(out.end(), text.begin(), text.end());
-}
 
 // What an entry's records say, and the bytes that follow its local header.
 struct Resolved {
@@ -114,38 +93,39 @@ TestEntry& TestArchive::Add(std::string name, Bytes plain, WORD method)
 
 Bytes TestArchive::Build() const
 {
-    Bytes out;
+    Bytes bytes;
+    LittleEndianWriter out(bytes);
     std::vector<Resolved> resolved;
     localOffsets.clear();
     for (const auto& entry : entries) {
         Resolved r = Resolve(entry);
-        localOffsets.push_back(DWORD(out.size()));
-        Put32(out, 0x04034B50);
-        Put16(out, 20);
-        Put16(out, r.flags);
-        Put16(out, entry.localMethod.value_or(entry.method));
-        Put16(out, entry.modTime);
-        Put16(out, entry.modDate);
+        localOffsets.push_back(DWORD(out.Size()));
+        out.U32(0x04034B50);
+        out.U16(20);
+        out.U16(r.flags);
+        out.U16(entry.localMethod.value_or(entry.method));
+        out.U16(entry.modTime);
+        out.U16(entry.modDate);
         // A streaming writer does not know these yet when it writes the local header.
-        Put32(out, entry.descriptor ? 0 : entry.localCrc.value_or(r.crc));
-        Put32(out, entry.descriptor ? 0 : r.compressedSize);
-        Put32(out, entry.descriptor ? 0 : r.uncompressedSize);
-        Put16(out, unsigned(entry.name.size()));
-        Put16(out, unsigned(entry.localExtra.size()));
-        PutText(out, entry.name);
-        PutBytes(out, entry.localExtra);
-        PutBytes(out, r.data);
+        out.U32(entry.descriptor ? 0 : entry.localCrc.value_or(r.crc));
+        out.U32(entry.descriptor ? 0 : r.compressedSize);
+        out.U32(entry.descriptor ? 0 : r.uncompressedSize);
+        out.U16(WORD(entry.name.size()));
+        out.U16(WORD(entry.localExtra.size()));
+        out.Text(entry.name);
+        out.Bytes(entry.localExtra);
+        out.Bytes(r.data);
         if (entry.descriptor) {
             if (entry.descriptorSignature)
-                Put32(out, 0x08074B50);
-            Put32(out, entry.descriptorCrc.value_or(r.crc));
-            Put32(out, r.compressedSize);
-            Put32(out, r.uncompressedSize);
+                out.U32(0x08074B50);
+            out.U32(entry.descriptorCrc.value_or(r.crc));
+            out.U32(r.compressedSize);
+            out.U32(r.uncompressedSize);
         }
         resolved.push_back(std::move(r));
     }
 
-    DWORD centralStart = DWORD(out.size());
+    DWORD centralStart = DWORD(out.Size());
     std::vector<size_t> order = centralOrder;
     if (order.empty()) {
         for (size_t i = 0; i < entries.size(); ++i)
@@ -154,44 +134,58 @@ Bytes TestArchive::Build() const
     for (size_t i : order) {
         const TestEntry& entry = entries[i];
         const Resolved& r = resolved[i];
-        Put32(out, 0x02014B50);
-        Put16(out, entry.versionMadeBy);
-        Put16(out, 20);
-        Put16(out, r.flags);
-        Put16(out, entry.method);
-        Put16(out, entry.modTime);
-        Put16(out, entry.modDate);
-        Put32(out, r.crc);
-        Put32(out, r.compressedSize);
-        Put32(out, r.uncompressedSize);
-        Put16(out, unsigned(entry.name.size()));
-        Put16(out, 0); // extra
-        Put16(out, 0); // comment
-        Put16(out, 0); // disk
-        Put16(out, 0); // internal attributes
-        Put32(out, entry.externalAttributes);
-        Put32(out, entry.centralOffset.value_or(localOffsets[i]));
-        PutText(out, entry.name);
+        out.U32(0x02014B50);
+        out.U16(entry.versionMadeBy);
+        out.U16(20);
+        out.U16(r.flags);
+        out.U16(entry.method);
+        out.U16(entry.modTime);
+        out.U16(entry.modDate);
+        out.U32(r.crc);
+        out.U32(r.compressedSize);
+        out.U32(r.uncompressedSize);
+        out.U16(WORD(entry.name.size()));
+        out.U16(0); // extra
+        out.U16(0); // comment
+        out.U16(0); // disk
+        out.U16(0); // internal attributes
+        out.U32(entry.externalAttributes);
+        out.U32(entry.centralOffset.value_or(localOffsets[i]));
+        out.Text(entry.name);
     }
-    DWORD centralSize = DWORD(out.size()) - centralStart;
+    DWORD centralSize = DWORD(out.Size()) - centralStart;
 
-    Put32(out, 0x06054B50);
-    Put16(out, faults.thisDisk.value_or(0));
-    Put16(out, 0);
-    Put16(out, unsigned(entries.size()));
-    Put16(out, faults.totalEntries.value_or(WORD(entries.size())));
-    Put32(out, faults.size.value_or(centralSize));
-    Put32(out, faults.offset.value_or(centralStart));
-    Put16(out, unsigned(comment.size()));
-    PutText(out, comment);
+    out.U32(0x06054B50);
+    out.U16(faults.thisDisk.value_or(0));
+    out.U16(0);
+    out.U16(WORD(entries.size()));
+    out.U16(faults.totalEntries.value_or(WORD(entries.size())));
+    out.U32(faults.size.value_or(centralSize));
+    out.U32(faults.offset.value_or(centralStart));
+    out.U16(WORD(comment.size()));
+    out.Text(comment);
 
-    out.insert(out.begin(), before.begin(), before.end());
-    return out;
+    bytes.insert(bytes.begin(), before.begin(), before.end());
+    return bytes;
 }
 
 Bytes SingleEntryArchive(const std::string& name, const Bytes& plain, WORD method)
 {
     TestArchive archive;
     archive.Add(name, plain, method);
+    return archive.Build();
+}
+
+Bytes MakeZip(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    TestArchive archive;
+    for (const auto& [name, content] : entries) {
+        TestEntry& entry = archive.Add(name, ToBytes(content));
+        bool folder = !name.empty() && name.back() == '/';
+        entry.versionMadeBy = 0x0314; // Unix, 2.0
+        entry.externalAttributes = folder ? (040755u << 16) | 0x10 : 0100644u << 16;
+        entry.modTime = (3 << 11) | (4 << 5) | (6 / 2);
+        entry.modDate = ((2020 - 1980) << 9) | (1 << 5) | 2;
+    }
     return archive.Build();
 }

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using Bytes = std::vector<unsigned char>;
@@ -69,3 +70,8 @@ struct TestArchive {
 
 // A single stored entry.
 Bytes SingleEntryArchive(const std::string& name, const Bytes& plain, WORD method = 0);
+
+// Stored entries as a Unix archiver writes them: each pair is (name,
+// content), a name ending in "/" a folder (mode 755, files 644), all dated
+// 2 January 2020, 03:04:06. Names may repeat.
+Bytes MakeZip(const std::vector<std::pair<std::string, std::string>>& entries);

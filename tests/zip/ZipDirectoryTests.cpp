@@ -216,7 +216,7 @@ TEST(LocalHeader, MustAgreeWithTheCentralHeader)
     zip.Open(); // the local headers are only read when an entry is opened
     EXPECT_EQ(CauseOf([&] { zip.reader.OpenEntry(0); }), 101);
     EXPECT_EQ(CauseOf([&] { zip.reader.OpenEntry(1); }), 101);
-    EXPECT_EQ(zip.reader.GetEntryState(), 0);
+    EXPECT_FALSE(zip.reader.IsEntryOpen());
     EXPECT_EQ(ReadEntryBytes(zip.reader, 2), ToBytes("abc"));
 }
 
@@ -246,12 +246,12 @@ TEST_P(DataDescriptor, IsComparedWithTheCentralHeader)
     zip.Open();
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_EQ(ReadToEnd(zip.reader), NoiseBytes(500));
-    EXPECT_EQ(zip.reader.CloseEntry(), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::closed);
 
     ASSERT_TRUE(zip.reader.OpenEntry(1));
     EXPECT_EQ(ReadToEnd(zip.reader), ToBytes("abc"));
     EXPECT_EQ(CauseOf([&] { zip.reader.CloseEntry(); }), 101);
-    EXPECT_EQ(zip.reader.CloseEntry(nullptr, true), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(CZipReader::closeAfterException), CZipReader::EntryClose::closed);
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutSignature, DataDescriptor, ::testing::Bool());

@@ -15,7 +15,7 @@ TEST(EntryReading, EmptyEntriesCloseCleanly)
     for (WORD i = 0; i < 2; ++i) {
         ASSERT_TRUE(zip.reader.OpenEntry(i));
         EXPECT_EQ(zip.reader.ReadEntry(buffer, sizeof buffer), 0u);
-        EXPECT_EQ(zip.reader.CloseEntry(), 1) << i;
+        EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::closed) << i;
     }
 }
 
@@ -25,7 +25,7 @@ TEST(EntryReading, MisuseReadsAndClosesNothing)
     zip.Open();
     BYTE buffer[4];
     EXPECT_EQ(zip.reader.ReadEntry(buffer, 4), 0u);
-    EXPECT_EQ(zip.reader.CloseEntry(), 0);
+    EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::notOpen);
     EXPECT_FALSE(zip.reader.OpenEntry(1));
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_EQ(zip.reader.ReadEntry(nullptr, 4), 0u);
@@ -44,7 +44,7 @@ TEST(EntryReading, ASecondOpenEntryIsRefusedAndTheFirstStaysOpen)
     EXPECT_FALSE(zip.reader.OpenEntry(1));
     EXPECT_FALSE(zip.reader.OpenEntry(0));
     EXPECT_EQ(ReadToEnd(zip.reader), ToBytes("first"));
-    EXPECT_EQ(zip.reader.CloseEntry(), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::closed);
 }
 
 TEST(EntryReading, ReadsNeverGoPastTheEntry)
@@ -60,7 +60,7 @@ TEST(EntryReading, ReadsNeverGoPastTheEntry)
     EXPECT_EQ(zip.reader.ReadEntry(buffer, 64), 6u);
     EXPECT_EQ(Bytes(buffer, buffer + 6), ToBytes("456789"));
     EXPECT_EQ(zip.reader.ReadEntry(buffer, 64), 0u);
-    EXPECT_EQ(zip.reader.CloseEntry(), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::closed);
 }
 
 TEST(EntryReading, ClosingEarlyReportsItWithoutCheckingTheCrc)
@@ -74,8 +74,8 @@ TEST(EntryReading, ClosingEarlyReportsItWithoutCheckingTheCrc)
     for (WORD i = 0; i < 2; ++i) {
         ASSERT_TRUE(zip.reader.OpenEntry(i));
         EXPECT_EQ(zip.reader.ReadEntry(buffer, 10), 10u);
-        EXPECT_EQ(zip.reader.CloseEntry(), -1) << i;
-        EXPECT_EQ(zip.reader.GetEntryState(), 0);
+        EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::endedEarly) << i;
+        EXPECT_FALSE(zip.reader.IsEntryOpen());
     }
 }
 
@@ -89,9 +89,9 @@ TEST(EntryReading, AWrongCrcIsReportedAfterEveryByteWasDelivered)
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_EQ(ReadToEnd(zip.reader), ToBytes("payload"));
     EXPECT_EQ(CauseOf([&] { zip.reader.CloseEntry(); }), 102);
-    EXPECT_EQ(zip.reader.GetEntryState(), 0xFF);
+    EXPECT_TRUE(zip.reader.IsEntryOpen());
     EXPECT_FALSE(zip.reader.OpenEntry(1));
-    EXPECT_EQ(zip.reader.CloseEntry(nullptr, true), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(CZipReader::closeAfterException), CZipReader::EntryClose::closed);
     EXPECT_EQ(ReadEntryBytes(zip.reader, 1), ToBytes("next"));
 }
 
@@ -113,7 +113,7 @@ TEST_P(ChunkedReading, DeliversEveryByteInOrder)
     for (WORD i = 0; i < 3; ++i) {
         ASSERT_TRUE(zip.reader.OpenEntry(i));
         EXPECT_EQ(ReadToEnd(zip.reader, GetParam()), i == 0 ? repetitive : mixed) << i;
-        EXPECT_EQ(zip.reader.CloseEntry(), 1) << i;
+        EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::closed) << i;
     }
 }
 
@@ -136,7 +136,7 @@ TEST(Encryption, AWrongPasswordFailsTheCheckByte)
     MemoryArchive encrypted(archive);
     encrypted.Open("wrong");
     EXPECT_EQ(CauseOf([&] { encrypted.reader.OpenEntry(0); }), 110);
-    EXPECT_EQ(encrypted.reader.GetEntryState(), 0);
+    EXPECT_FALSE(encrypted.reader.IsEntryOpen());
 }
 
 TEST(Encryption, WithADescriptorTheCheckByteComesFromTheTime)
@@ -177,7 +177,7 @@ TEST(Encryption, AnEntryTooShortForItsHeaderIsDamaged)
     zip.Open("pw");
     int cause = CauseOf([&] { zip.reader.OpenEntry(0); });
     EXPECT_EQ(cause, 101);
-    EXPECT_EQ(zip.reader.GetEntryState(), 0);
+    EXPECT_FALSE(zip.reader.IsEntryOpen());
 }
 
 // Damaged data. Each entry is followed by another, so reading on past the
@@ -193,7 +193,7 @@ TEST(DamagedData, DeflatedDataThatEndsTooEarlyIsDamaged)
     zip.Open();
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_EQ(CauseOf([&] { ReadToEnd(zip.reader); }), 101);
-    EXPECT_EQ(zip.reader.CloseEntry(nullptr, true), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(CZipReader::closeAfterException), CZipReader::EntryClose::closed);
     EXPECT_EQ(ReadEntryBytes(zip.reader, 1), NoiseBytes(5000, 2));
 }
 
@@ -220,7 +220,7 @@ TEST(DamagedData, StoredDataLongerThanItsSizeStopsAtTheSize)
     zip.Open();
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_EQ(ReadToEnd(zip.reader), plain);
-    EXPECT_EQ(zip.reader.CloseEntry(), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::closed);
 }
 
 TEST(DamagedData, CorruptDeflateDataIsAZlibDataError)
@@ -232,7 +232,7 @@ TEST(DamagedData, CorruptDeflateDataIsAZlibDataError)
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_EQ(CauseOf([&] { ReadToEnd(zip.reader); }), 504);
     // Leaving the entry to Close: the inflater's memory goes with it.
-    zip.reader.Close(1);
+    zip.reader.Close(CZipReader::closeAfterException);
 }
 
 TEST(DamagedData, AStreamEndingBeforeTheSizeClosesEarly)
@@ -244,7 +244,7 @@ TEST(DamagedData, AStreamEndingBeforeTheSizeClosesEarly)
     zip.Open();
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_EQ(ReadToEnd(zip.reader), plain);
-    EXPECT_EQ(zip.reader.CloseEntry(), -1);
+    EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::endedEarly);
 }
 
 } // namespace

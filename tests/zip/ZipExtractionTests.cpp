@@ -109,7 +109,7 @@ TEST_F(Extraction, AFolderEntryBecomesAFolder)
         EXPECT_TRUE(zip.reader.ExtractEntry(0, nullptr, false, nullptr, 65536));
     }
     EXPECT_TRUE(fs::is_directory(Out("docs")));
-    EXPECT_EQ(zip.reader.GetEntryState(), 0);
+    EXPECT_FALSE(zip.reader.IsEntryOpen());
     EXPECT_TRUE(zip.reader.ExtractEntry(1, scratch.path().c_str(), false, nullptr, 65536));
     EXPECT_TRUE(fs::is_directory(Out("locked")));
     EXPECT_EQ(ModeOf(Out("locked")), 0700u); // the owner can always empty it
@@ -178,7 +178,7 @@ TEST_F(Extraction, ADamagedEntryLeavesNoFile)
             expected[i])
             << i;
         EXPECT_EQ(CountFiles(scratch.path()), 0u) << i;
-        zip.reader.CloseEntry(nullptr, true);
+        zip.reader.CloseEntry(CZipReader::closeAfterException);
     }
 }
 
@@ -192,7 +192,7 @@ TEST_F(Extraction, APlantedLinkIsNotWrittenThrough)
     zip.Open();
     EXPECT_THROW(zip.reader.ExtractEntry(0, Out("out").c_str(), false, nullptr, 65536), CFileException);
     EXPECT_EQ(ReadFileBytes(victim), ToBytes("keep me"));
-    zip.reader.Close(1);
+    zip.reader.Close(CZipReader::closeAfterException);
 }
 
 TEST_F(Extraction, ModesFollowTheEntrysAttributes)

@@ -91,10 +91,10 @@ TEST_F(FileSystemHelpers, PathKindTellsFilesFromFolders)
 {
     WriteFileBytes(In("file"), { 'x' });
     fs::create_symlink(In("file"), In("link"));
-    EXPECT_EQ(PathKind(In("file").c_str()), 1);
-    EXPECT_EQ(PathKind(scratch.path().c_str()), -1);
-    EXPECT_EQ(PathKind(In("missing").c_str()), 0);
-    EXPECT_EQ(PathKind("C:\\Windows"), 0);
+    EXPECT_EQ(PathKind(In("file").c_str()), PathType::file);
+    EXPECT_EQ(PathKind(scratch.path().c_str()), PathType::folder);
+    EXPECT_EQ(PathKind(In("missing").c_str()), PathType::missing);
+    EXPECT_EQ(PathKind("C:\\Windows"), PathType::missing);
     auto before = fs::current_path();
     EXPECT_TRUE(FolderExists(scratch.path().c_str()));
     EXPECT_FALSE(FolderExists(In("file").c_str()));

@@ -21,13 +21,6 @@ TEST(Reader, OpeningAnOpenReaderChangesNothing)
     EXPECT_EQ(ReadEntryBytes(first.reader, 0), ToBytes("A"));
 }
 
-TEST(Reader, AnUnknownModeChangesNothing)
-{
-    MemoryArchive zip(SingleEntryArchive("a.txt", ToBytes("A")));
-    EXPECT_FALSE(zip.reader.Open(zip.block, 7));
-    EXPECT_TRUE(zip.reader.IsClosed());
-}
-
 TEST(Reader, CanBeOpenedAgainAfterClosingOrAFailedOpen)
 {
     MemoryArchive broken(Bytes(10, 0));
@@ -35,7 +28,7 @@ TEST(Reader, CanBeOpenedAgainAfterClosingOrAFailedOpen)
     CZipReader& reader = broken.reader;
     EXPECT_EQ(CauseOf([&] { reader.Open(broken.block); }), 116);
     EXPECT_TRUE(reader.IsClosed());
-    reader.Close(0, false); // nothing to do
+    reader.Close(); // nothing to do
     EXPECT_TRUE(reader.IsClosed());
 
     EXPECT_TRUE(reader.Open(good.block));
@@ -53,7 +46,7 @@ TEST(Reader, PasswordSetBeforeOpenIsForgotten)
     EXPECT_TRUE(zip.reader.SetPassword("pw"));
     zip.Open();
     EXPECT_EQ(CauseOf([&] { zip.reader.OpenEntry(0); }), 110);
-    EXPECT_EQ(zip.reader.GetEntryState(), 0);
+    EXPECT_FALSE(zip.reader.IsEntryOpen());
     EXPECT_TRUE(zip.reader.SetPassword("pw"));
     EXPECT_EQ(ReadEntryBytes(zip.reader, 0), ToBytes("hidden words"));
 }
@@ -76,7 +69,7 @@ TEST(Reader, PasswordCannotChangeWhileAnEntryIsOpen)
     ASSERT_TRUE(zip.reader.OpenEntry(0));
     EXPECT_FALSE(zip.reader.SetPassword("other"));
     ReadToEnd(zip.reader);
-    EXPECT_EQ(zip.reader.CloseEntry(), 1);
+    EXPECT_EQ(zip.reader.CloseEntry(), CZipReader::EntryClose::closed);
     EXPECT_EQ(ReadEntryBytes(zip.reader, 1), ToBytes("more")); // still "pw"
 }
 

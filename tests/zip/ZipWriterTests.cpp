@@ -23,7 +23,6 @@ using Bytes = std::vector<BYTE>;
 class CVectorFile : public CZipFileInterface {
 public:
     void Close() override { }
-    void Flush() override { }
     DWORD GetPosition() const override { return DWORD(position); }
     DWORD Seek(LONG offset, int origin) override
     {
@@ -32,7 +31,6 @@ public:
         return DWORD(position);
     }
     DWORD GetLength() const override { return DWORD(bytes.size()); }
-    void SetLength(DWORD length) override { bytes.resize(length); }
     CString GetFilePath() const override { return {}; }
     UINT Read(void* buffer, UINT count) override
     {
@@ -127,7 +125,7 @@ struct ReadBack {
         Bytes buffer(4096);
         while (DWORD n = reader.ReadEntry(buffer.data(), DWORD(buffer.size())))
             all.insert(all.end(), buffer.begin(), buffer.begin() + n);
-        EXPECT_EQ(reader.CloseEntry(), 1);
+        EXPECT_EQ(reader.CloseEntry(), CZipReader::EntryClose::closed);
         return all;
     }
 

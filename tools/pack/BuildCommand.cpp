@@ -239,7 +239,7 @@ bool CheckReadyZip(const CMappedFile& zip, const std::string& path, std::string&
     int files = 0;
     int movies = 0;
     try {
-        reader.Open(block, CZipReader::zipOpen);
+        reader.Open(block);
         reader.SetPassword(PackagePassword);
         std::vector<BYTE> buffer(CZipReader::DefaultBufferSize);
         for (int i = 0; i < reader.GetEntryCount(); ++i) {
@@ -252,12 +252,12 @@ bool CheckReadyZip(const CMappedFile& zip, const std::string& path, std::string&
             if (!reader.OpenEntry(WORD(i)))
                 throw CZipException(ZipErrorCause::Damaged);
             while (reader.ReadEntry(buffer.data(), DWORD(buffer.size())) != 0) { }
-            if (reader.CloseEntry() != 1)
+            if (reader.CloseEntry() != CZipReader::EntryClose::closed)
                 throw CZipException(ZipErrorCause::Damaged);
         }
         reader.Close();
     } catch (const CZipException& e) {
-        reader.Close(1);
+        reader.Close(CZipReader::closeAfterException);
         CString text = DescribeCause(e.cause, true);
         error = path + ": not a package the player can unpack: " + text;
         return false;

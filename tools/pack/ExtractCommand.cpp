@@ -53,7 +53,7 @@ int RunExtract(std::span<char* const> arguments)
     std::string error;
     if (!package.Open(positional[0].c_str(), error))
         return ReportError(error);
-    if (!ZipFileSystem::MakeFolderPath(target.c_str()) || ZipFileSystem::PathKind(target.c_str()) != -1)
+    if (!ZipFileSystem::MakeFolderPath(target.c_str()) || !ZipFileSystem::FolderExists(target.c_str()))
         return ReportError(target + ": cannot create the folder");
 
     CZipMemoryBlock block;
@@ -61,7 +61,7 @@ int RunExtract(std::span<char* const> arguments)
     CZipReader zip;
     int status = StatusOk;
     try {
-        zip.Open(block, CZipReader::zipOpen);
+        zip.Open(block);
         zip.SetPassword(password.c_str());
         for (int i = 0; i < zip.GetEntryCount(); ++i) {
             if (!zip.ExtractEntry(i, target.c_str(), false, nullptr, CZipReader::DefaultBufferSize)) {
@@ -72,10 +72,10 @@ int RunExtract(std::span<char* const> arguments)
         }
         zip.Close();
     } catch (const CZipException& e) {
-        zip.Close(1);
+        zip.Close(CZipReader::closeAfterException);
         return ReportZipError(e);
     } catch (const CFileException& e) {
-        zip.Close(1);
+        zip.Close(CZipReader::closeAfterException);
         return ReportFileError(e);
     }
     return status;

@@ -60,7 +60,7 @@ int RunList(std::span<char* const> arguments)
     block.Attach(package.data(), package.size());
     CZipReader zip;
     try {
-        zip.Open(block, CZipReader::zipOpen);
+        zip.Open(block);
         for (int i = 0; i < zip.GetEntryCount(); ++i) {
             CZipEntryHeader header;
             zip.CopyEntryInfo(header, WORD(i));
@@ -68,7 +68,7 @@ int RunList(std::span<char* const> arguments)
         }
         zip.Close();
     } catch (const CZipException& e) {
-        zip.Close(1);
+        zip.Close(CZipReader::closeAfterException);
         return ReportZipError(e);
     }
     return StatusOk;

@@ -64,12 +64,6 @@ void COutputFile::Discard()
     tempPath.clear();
 }
 
-void COutputFile::Flush()
-{
-    if (fd >= 0 && ::fdatasync(fd) != 0)
-        ThrowErrno(errno);
-}
-
 DWORD COutputFile::Seek(LONG offset, int origin)
 {
     std::int64_t base = origin == current ? std::int64_t(position) : (origin == end ? std::int64_t(size) : 0);
@@ -80,13 +74,6 @@ DWORD COutputFile::Seek(LONG offset, int origin)
         ThrowErrno(errno);
     position = std::uint64_t(target);
     return DWORD(position);
-}
-
-void COutputFile::SetLength(DWORD length)
-{
-    if (::ftruncate(fd, off_t(length)) != 0)
-        ThrowErrno(errno);
-    size = length;
 }
 
 UINT COutputFile::Read(void* buffer, UINT count)

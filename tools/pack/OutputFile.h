@@ -31,11 +31,9 @@ public:
     std::uint64_t Size() const { return size; }
 
     void Close() override { Discard(); }
-    void Flush() override;
     DWORD GetPosition() const override { return DWORD(position); }
     DWORD Seek(LONG offset, int origin) override;
     DWORD GetLength() const override { return DWORD(size); }
-    void SetLength(DWORD length) override;
     CString GetFilePath() const override { return finalPath; }
     UINT Read(void* buffer, UINT count) override;
     void Write(const void* buffer, UINT count) override;

@@ -1,5 +1,7 @@
 #include "tools/swf/ActionList.h"
 
+#include "platform/LittleEndianWriter.h"
+
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -53,18 +55,6 @@ enum PushType : BYTE {
     PushInteger = 7,
 };
 
-void AppendU16(std::vector<BYTE>& bytes, WORD value)
-{
-    bytes.push_back(BYTE(value));
-    bytes.push_back(BYTE(value >> 8));
-}
-
-void AppendU32(std::vector<BYTE>& bytes, std::uint32_t value)
-{
-    AppendU16(bytes, WORD(value));
-    AppendU16(bytes, WORD(value >> 16));
-}
-
 // A NUL-terminated string; the format has no way to carry a NUL inside one.
 void AppendString(std::vector<BYTE>& bytes, const std::string& text)
 {
@@ -91,7 +81,7 @@ CActionList& CActionList::Action(BYTE code, const std::vector<BYTE>& operands)
         throw std::length_error("an action's operands are at most 65535 bytes");
     m_bytes.push_back(code);
     if (code >= 0x80) {
-        AppendU16(m_bytes, WORD(operands.size()));
+        LittleEndianWriter(m_bytes).U16(WORD(operands.size()));
         m_bytes.insert(m_bytes.end(), operands.begin(), operands.end());
     }
     return *this;
@@ -110,7 +100,7 @@ CActionList& CActionList::Play()
 CActionList& CActionList::GotoFrame(WORD frame)
 {
     std::vector<BYTE> operands;
-    AppendU16(operands, frame);
+    LittleEndianWriter(operands).U16(frame);
     return Action(ActionGotoFrame, operands);
 }
 
@@ -150,12 +140,12 @@ CActionList& CActionList::AppendPush(std::span<const ActionValue> values)
                     AppendString(operands, item);
                 } else if constexpr (std::is_same_v<T, std::int32_t>) {
                     operands.push_back(PushInteger);
-                    AppendU32(operands, std::uint32_t(item));
+                    LittleEndianWriter(operands).U32(std::uint32_t(item));
                 } else if constexpr (std::is_same_v<T, double>) {
                     std::uint64_t bits = std::bit_cast<std::uint64_t>(item);
                     operands.push_back(PushDouble);
-                    AppendU32(operands, std::uint32_t(bits >> 32));
-                    AppendU32(operands, std::uint32_t(bits));
+                    LittleEndianWriter(operands).U32(std::uint32_t(bits >> 32));
+                    LittleEndianWriter(operands).U32(std::uint32_t(bits));
                 } else if constexpr (std::is_same_v<T, bool>) {
                     operands.push_back(PushBoolean);
                     operands.push_back(item ? 1 : 0);
@@ -339,10 +329,10 @@ CActionList& CActionList::DefineFunction(
         throw std::length_error("a function body is at most 65535 bytes");
     std::vector<BYTE> operands;
     AppendString(operands, name);
-    AppendU16(operands, WORD(parameters.size()));
+    LittleEndianWriter(operands).U16(WORD(parameters.size()));
     for (const std::string& parameter : parameters)
         AppendString(operands, parameter);
-    AppendU16(operands, WORD(code.size()));
+    LittleEndianWriter(operands).U16(WORD(code.size()));
     Action(ActionDefineFunction, operands);
     m_bytes.insert(m_bytes.end(), code.begin(), code.end());
     return *this;
@@ -393,8 +383,7 @@ std::vector<BYTE> CActionList::EncodeBody() const
         if (offset < std::numeric_limits<std::int16_t>::min()
             || offset > std::numeric_limits<std::int16_t>::max())
             throw std::length_error("branch to " + branch.label + " is beyond 16 bits of offset");
-        bytes[branch.offsetAt] = BYTE(offset);
-        bytes[branch.offsetAt + 1] = BYTE(std::uint16_t(offset) >> 8);
+        LittleEndianWriter(bytes).PatchU16(branch.offsetAt, std::uint16_t(offset));
     }
     return bytes;
 }

@@ -1,5 +1,7 @@
 #include "tools/swf/BitWriter.h"
 
+#include "platform/LittleEndianWriter.h"
+
 void CBitWriter::WriteBits(std::uint32_t value, int count)
 {
     for (int bit = count - 1; bit >= 0; --bit) {
@@ -31,20 +33,20 @@ void CBitWriter::WriteByte(BYTE value)
 
 void CBitWriter::WriteU16(std::uint16_t value)
 {
-    WriteByte(BYTE(value));
-    WriteByte(BYTE(value >> 8));
+    Align();
+    LittleEndianWriter(m_bytes).U16(value);
 }
 
 void CBitWriter::WriteU32(std::uint32_t value)
 {
-    WriteU16(std::uint16_t(value));
-    WriteU16(std::uint16_t(value >> 16));
+    Align();
+    LittleEndianWriter(m_bytes).U32(value);
 }
 
 void CBitWriter::WriteBytes(const std::vector<BYTE>& bytes)
 {
     Align();
-    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+    LittleEndianWriter(m_bytes).Bytes(bytes);
 }
 
 int CBitWriter::SignedBitsFor(std::int64_t value)

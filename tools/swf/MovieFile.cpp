@@ -1,5 +1,7 @@
 #include "tools/swf/MovieFile.h"
 
+#include "platform/LittleEndianWriter.h"
+
 #include <iterator>
 #include <lzma.h>
 #include <memory>
@@ -7,12 +9,6 @@
 #include <zlib.h>
 
 namespace {
-
-void AppendLittleEndian(std::vector<BYTE>& file, DWORD value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        file.push_back(BYTE(value >> shift));
-}
 
 // Appends the compressed length, the properties and the raw LZMA1 data of
 // `body`, compressed with liblzma's default preset.
@@ -49,9 +45,10 @@ void AppendLzma(std::vector<BYTE>& file, std::span<const BYTE> body)
         throw std::runtime_error("liblzma could not compress the movie body");
     packed.resize(stream.total_out);
 
-    AppendLittleEndian(file, DWORD(packed.size()));
-    file.insert(file.end(), std::begin(properties), std::end(properties));
-    file.insert(file.end(), packed.begin(), packed.end());
+    LittleEndianWriter out(file);
+    out.U32(DWORD(packed.size()));
+    out.Bytes(properties);
+    out.Bytes(packed);
 }
 
 } // namespace
@@ -61,24 +58,19 @@ std::vector<BYTE> AssembleMovieFile(std::span<const BYTE> body, const MovieFileL
     bool compressed = layout.compression == MovieCompression::Zlib;
     bool lzma = layout.compression == MovieCompression::Lzma;
     DWORD length = layout.declaredLength.value_or(DWORD(8 + body.size()));
-    const BYTE header[8] {
-        layout.signature1.value_or(lzma ? BYTE('Z')
-                : compressed            ? BYTE('C')
-                                        : BYTE('F')),
-        layout.signature2,
-        layout.signature3,
-        layout.version,
-        BYTE(length),
-        BYTE(length >> 8),
-        BYTE(length >> 16),
-        BYTE(length >> 24),
-    };
-    std::vector<BYTE> file(std::begin(header), std::end(header));
+    constexpr std::size_t HeaderSize = 8;
+    std::vector<BYTE> file;
+    LittleEndianWriter out(file);
+    out.U8(layout.signature1.value_or(lzma ? BYTE('Z') : compressed ? BYTE('C') : BYTE('F')));
+    out.U8(layout.signature2);
+    out.U8(layout.signature3);
+    out.U8(layout.version);
+    out.U32(length);
     if (lzma) {
         AppendLzma(file, body);
         return file;
     }
-    file.reserve(sizeof header + (compressed ? compressBound(uLong(body.size())) : body.size()));
+    file.reserve(HeaderSize + (compressed ? compressBound(uLong(body.size())) : body.size()));
     if (!compressed) {
         file.insert(file.end(), body.begin(), body.end());
         return file;

@@ -1,5 +1,7 @@
 #include "tools/swf/Sound.h"
 
+#include "platform/LittleEndianWriter.h"
+
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -47,9 +49,8 @@ std::vector<BYTE> PcmBytes(const std::vector<std::int16_t>& samples)
 {
     std::vector<BYTE> bytes;
     bytes.reserve(samples.size() * 2);
-    for (std::int16_t sample : samples) {
-        bytes.push_back(BYTE(std::uint16_t(sample)));
-        bytes.push_back(BYTE(std::uint16_t(sample) >> 8));
-    }
+    LittleEndianWriter out(bytes);
+    for (std::int16_t sample : samples)
+        out.U16(std::uint16_t(sample));
     return bytes;
 }

@@ -1,6 +1,0 @@
-#include "zip/ZipFileInterface.h"
-
-bool CZipFileInterface::Open(LPCSTR, UINT, bool)
-{
-    return true;
-}
