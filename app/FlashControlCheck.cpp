@@ -3,6 +3,7 @@
 #include "app/Workspace.h"
 #include "platform/Com.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FlashControlAbi.h"
 #include "platform/FormatMessage.h"
 #include "platform/LastError.h"
 #include "platform/MessageBox.h"
@@ -20,7 +21,7 @@ constexpr int ShowHidden = 0;
 std::optional<int32_t> InstalledVersion()
 {
     std::optional<int32_t> version;
-    auto clsid = CLSIDFromString(FlashControlClassId);
+    auto clsid = CLSIDFromString(QV_FLASH_CLSID);
     CoInitialize(nullptr);
     QvControl* control = nullptr;
     if (clsid && CoCreateInstance(*clsid, &control) >= 0 && control) {
@@ -66,7 +67,7 @@ void ReportUnusableFolder(const CString& folder, DWORD code)
 void EnsureFlashControl(HMODULE module)
 {
     std::optional<int32_t> version = InstalledVersion();
-    if (version && (*version >> 16) == 8)
+    if (version && (*version >> 16) == QV_FLASH_MAJOR_VERSION)
         return;
     if (!FindResource(module, MAKEINTRESOURCE(ControlResourceId), "OCX"))
         return;

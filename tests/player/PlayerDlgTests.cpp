@@ -1,7 +1,7 @@
 // The player window on the null window system: set-up and placement,
 // commands, the context menu, FSCommand and the play-all timer.
 
-#include "player/FakeControl.h"
+#include "support/FakeControl.h"
 
 #include "app/PlayerApp.h"
 #include "app/SavedData.h"
@@ -508,19 +508,10 @@ TEST_F(PlayerDlgTest, AControlWithoutTheSavedDataMemberStillPlays)
     for (bool described : { false, true }) {
         // The member is refused as soon as the control is made: unknown
         // (COleException) or failing with a text (COleDispatchException).
-        QvGetClassObjectFn unknown = [](const char*, uint32_t, QvControl** made) {
-            auto* control = new CFakeControl;
-            control->m_unknown = { QV_DISPID_SAVED_DATA_FOLDER };
-            *made = control;
-            return int32_t(0);
-        };
-        QvGetClassObjectFn failing = [](const char*, uint32_t, QvControl** made) {
-            auto* control = new CFakeControl;
-            control->m_failing = { QV_DISPID_SAVED_DATA_FOLDER };
-            *made = control;
-            return int32_t(0);
-        };
-        platform::RegisterInProcessClass(CShockwaveFlash::clsid, described ? failing : unknown);
+        if (described)
+            CFakeControl::Install({ .failing = { QV_DISPID_SAVED_DATA_FOLDER } });
+        else
+            CFakeControl::Install({ .unknown = { QV_DISPID_SAVED_DATA_FOLDER } });
         CPlayerDlg& dialog = Open();
         EXPECT_EQ(LoadedMovies(), std::vector<std::string> { Path("main.swf") }) << described;
         EXPECT_EQ(Window().rect, At(237, 184, 550, 400));
@@ -653,7 +644,7 @@ TEST(ShockwaveFlash, RuntimeClassMakesWrappers)
     std::unique_ptr<CObject> made(runtime.CreateObject());
     ASSERT_NE(dynamic_cast<CShockwaveFlash*>(made.get()), nullptr);
     EXPECT_TRUE(made->IsKindOf(&CWnd::classCWnd));
-    EXPECT_EQ(platform::StringFromCLSID(CShockwaveFlash::clsid), "{D27CDB6E-AE6D-11CF-96B8-444553540000}");
+    EXPECT_EQ(platform::StringFromCLSID(CShockwaveFlash::clsid), QV_FLASH_CLSID);
 }
 
 } // namespace
