@@ -5,6 +5,7 @@
 #include "platform/Com.h"
 #include "platform/ResourceTable.h"
 #include "platform/Shell.h"
+#include "res/ResourceIds.h"
 #include "support/Command.h"
 #include "support/FakeControl.h"
 #include "support/ScratchFolder.h"
@@ -45,13 +46,14 @@ protected:
             setenv("XDG_DATA_HOME", m_savedDataHome.c_str(), 1);
     }
 
-    // A stand-in executable that carries `control` as "OCX"/1091 (or nothing).
+    // A stand-in executable that carries `control` as its control resource (or nothing).
     CModule& Executable(const std::vector<unsigned char>* control)
     {
         std::vector<unsigned char> image(16, 0x7F);
         std::vector<ResourceEntry> entries;
         if (control) {
-            entries.push_back({ std::string("OCX"), 1091, 0, image.size(), control->size() });
+            entries.push_back(
+                { std::string(RT_FLASH_CONTROL), IDR_FLASH_CONTROL, 0, image.size(), control->size() });
             image.insert(image.end(), control->begin(), control->end());
         }
         auto table = SerializeResourceTable(entries, image.size());
