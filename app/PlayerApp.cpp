@@ -70,17 +70,17 @@ CPlayerApp::CPlayerApp()
 
 void CPlayerApp::SetControlInstaller(IControlInstaller* installer)
 {
-    m_pInstaller = installer ? installer : &m_nullInstaller;
+    m_pInstaller = installer ? installer : &s_nullInstaller;
 }
 
 void CPlayerApp::SetPlayerRunner(IPlayerRunner* runner)
 {
-    m_pRunner = runner ? runner : &m_nullRunner;
+    m_pRunner = runner ? runner : &s_nullRunner;
 }
 
 void CPlayerApp::SetUnpackProgress(IUnpackProgress* progress)
 {
-    m_pProgress = progress ? progress : &m_nullProgress;
+    m_pProgress = progress ? progress : &s_nullProgress;
 }
 
 void CPlayerApp::RequestStop(int signal)

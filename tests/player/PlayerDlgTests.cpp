@@ -6,11 +6,11 @@
 #include "app/PlayerApp.h"
 #include "app/SavedData.h"
 #include "platform/ControlAbi.h"
-#include "platform/NullWindowBackend.h"
 #include "platform/OleException.h"
 #include "player/PlayerDlg.h"
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
+#include "support/RecordingWindowBackend.h"
 #include "support/ScratchFolder.h"
 #include "tools/swf/MovieWriter.h"
 
@@ -20,8 +20,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-
-using platform::CNullWindowBackend;
 
 namespace {
 
@@ -82,8 +80,8 @@ protected:
         return *m_dialog;
     }
 
-    CNullWindowBackend::Window& Window() { return *m_backend.Find(m_dialog->m_hWnd); }
-    CNullWindowBackend::Window& ControlWindow() { return *m_backend.Find(m_dialog->m_flash.m_hWnd); }
+    CRecordingWindowBackend::Window& Window() { return *m_backend.Find(m_dialog->m_hWnd); }
+    CRecordingWindowBackend::Window& ControlWindow() { return *m_backend.Find(m_dialog->m_flash.m_hWnd); }
     CFakeControl& Control() { return *CFakeControl::Current(); }
     std::string Path(const std::string& name) { return m_app.m_strWorkspace + "\\" + name; }
 
@@ -103,7 +101,7 @@ protected:
 
     void Command(UINT id) { m_dialog->SendMessage(WM_COMMAND, id); }
 
-    CNullWindowBackend m_backend;
+    CRecordingWindowBackend m_backend;
     platform::IWindowBackend* m_previousBackend { nullptr };
     ScratchFolder m_scratch;
     CPlayerApp m_app;

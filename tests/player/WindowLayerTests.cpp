@@ -5,10 +5,10 @@
 
 #include "platform/Dialog.h"
 #include "platform/Menu.h"
-#include "platform/NullWindowBackend.h"
 #include "player/ShockwaveFlash.h"
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
+#include "support/RecordingWindowBackend.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +16,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <optional>
-
-using platform::CNullWindowBackend;
 
 namespace {
 
@@ -30,7 +28,7 @@ protected:
     }
     void TearDown() override { platform::SetWindowBackend(m_previous); }
 
-    CNullWindowBackend m_backend;
+    CRecordingWindowBackend m_backend;
     platform::IWindowBackend* m_previous { nullptr };
 };
 
