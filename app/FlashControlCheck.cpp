@@ -3,16 +3,17 @@
 #include "app/Workspace.h"
 #include "platform/Com.h"
 #include "platform/ErrorCodes.h"
+#include "platform/FlashControlAbi.h"
 #include "platform/FormatMessage.h"
 #include "platform/LastError.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
+#include "res/ResourceIds.h"
 
 using namespace platform;
 
 namespace {
 
-constexpr DWORD ControlResourceId = 1091;
 constexpr int ShowHidden = 0;
 
 // The installed control's version, or nothing when no control can be made
@@ -20,7 +21,7 @@ constexpr int ShowHidden = 0;
 std::optional<int32_t> InstalledVersion()
 {
     std::optional<int32_t> version;
-    auto clsid = CLSIDFromString(FlashControlClassId);
+    auto clsid = CLSIDFromString(QV_FLASH_CLSID);
     CoInitialize(nullptr);
     QvControl* control = nullptr;
     if (clsid && CoCreateInstance(*clsid, &control) >= 0 && control) {
@@ -66,9 +67,9 @@ void ReportUnusableFolder(const CString& folder, DWORD code)
 void EnsureFlashControl(HMODULE module)
 {
     std::optional<int32_t> version = InstalledVersion();
-    if (version && (*version >> 16) == 8)
+    if (version && (*version >> 16) == QV_FLASH_MAJOR_VERSION)
         return;
-    if (!FindResource(module, MAKEINTRESOURCE(ControlResourceId), "OCX"))
+    if (!FindResource(module, MAKEINTRESOURCE(IDR_FLASH_CONTROL), RT_FLASH_CONTROL))
         return;
 
     // Without a system folder there is nowhere to put the control: the
@@ -84,7 +85,7 @@ void EnsureFlashControl(HMODULE module)
     CString target = trimmed + "\\flash8.ocx";
     // A control that is not all there is never registered: the registration
     // would load it.
-    if (!WriteResourceToFile(int(ControlResourceId), "OCX", target.c_str(), module)) {
+    if (!WriteResourceToFile(IDR_FLASH_CONTROL, RT_FLASH_CONTROL, target.c_str(), module)) {
         ReportUnusableFolder(trimmed, GetLastError());
         return;
     }

@@ -3,9 +3,6 @@
 #include "app/PlayerSeams.h"
 #include "platform/Resources.h"
 
-// The class of the Flash control, as the registry and the player name it.
-inline constexpr const char* FlashControlClassId = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
-
 // Makes sure a Flash control of major version 8 is known: asks the
 // registered one for its version, and when it is not 8 (or there is none,
 // or it cannot say) writes the control this executable carries, if any, to

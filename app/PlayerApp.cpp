@@ -2,6 +2,7 @@
 
 #include "app/PackagePassword.h"
 #include "app/Workspace.h"
+#include "movie/MovieName.h"
 #include "platform/ErrorCodes.h"
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
@@ -9,6 +10,7 @@
 #include "platform/LastError.h"
 #include "platform/MbString.h"
 #include "platform/MessageBox.h"
+#include "res/ResourceIds.h"
 #include "zip/ZipException.h"
 #include "zip/ZipMemoryBlock.h"
 #include "zip/ZipReader.h"
@@ -21,7 +23,6 @@ using namespace platform;
 
 namespace {
 
-constexpr DWORD PackageResourceId = 129;
 constexpr unsigned ExtractionBufferSize = 65536;
 
 // The system's text for a failed call, as the user is shown it.
@@ -69,17 +70,17 @@ CPlayerApp::CPlayerApp()
 
 void CPlayerApp::SetControlInstaller(IControlInstaller* installer)
 {
-    m_pInstaller = installer ? installer : &m_nullInstaller;
+    m_pInstaller = installer ? installer : &s_nullInstaller;
 }
 
 void CPlayerApp::SetPlayerRunner(IPlayerRunner* runner)
 {
-    m_pRunner = runner ? runner : &m_nullRunner;
+    m_pRunner = runner ? runner : &s_nullRunner;
 }
 
 void CPlayerApp::SetUnpackProgress(IUnpackProgress* progress)
 {
-    m_pProgress = progress ? progress : &m_nullProgress;
+    m_pProgress = progress ? progress : &s_nullProgress;
 }
 
 void CPlayerApp::RequestStop(int signal)
@@ -130,7 +131,7 @@ BOOL CPlayerApp::InitInstance()
     // What killed runs left behind, in workspaces nobody holds any more.
     SweepStaleWorkspaces(m_strWorkspaceBase, m_strWorkspace);
 
-    HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(PackageResourceId), "ZIP");
+    HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(IDR_PACKAGE), RT_PACKAGE);
     if (!resource) {
         ReportFailure(SystemText(GetLastError()));
         return FALSE;
@@ -222,9 +223,7 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
 // is the name the player can load.
 void CPlayerApp::ListIfMovie(const CString& name)
 {
-    CString tail = name.size() > 3 ? name.substr(name.size() - 3) : name;
-    MakeUpper(tail);
-    if (_mbscmp(tail.c_str(), "SWF") != 0)
+    if (!IsMovieName(name))
         return;
     size_t separator = name.find_last_of("\\/");
     CString title = separator == CString::npos ? name : name.substr(separator + 1);

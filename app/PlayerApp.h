@@ -14,6 +14,8 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
+    // Each installs the caller's object (which the caller keeps) or, for
+    // null, the do-nothing one again.
     void SetControlInstaller(IControlInstaller* installer);
     void SetPlayerRunner(IPlayerRunner* runner);
     void SetUnpackProgress(IUnpackProgress* progress);
@@ -40,12 +42,13 @@ private:
     void ListIfMovie(const CString& name);
     void ReportFailure(const CString& text);
 
-    CNullControlInstaller m_nullInstaller {};
-    CNullPlayerRunner m_nullRunner {};
-    CNullUnpackProgress m_nullProgress {};
-    IControlInstaller* m_pInstaller { &m_nullInstaller };
-    IPlayerRunner* m_pRunner { &m_nullRunner };
-    IUnpackProgress* m_pProgress { &m_nullProgress };
+    // The do-nothing seams, in place until (and where) real ones are set.
+    inline static CNullControlInstaller s_nullInstaller {};
+    inline static CNullPlayerRunner s_nullRunner {};
+    inline static CNullUnpackProgress s_nullProgress {};
+    IControlInstaller* m_pInstaller { &s_nullInstaller };
+    IPlayerRunner* m_pRunner { &s_nullRunner };
+    IUnpackProgress* m_pProgress { &s_nullProgress };
     platform::HMODULE m_hResourceModule { nullptr };
     CString m_strWorkspaceBase {};
     CWorkspaceLock m_workspaceLock {};

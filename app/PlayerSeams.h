@@ -5,9 +5,10 @@
 
 class CPlayerApp;
 
-// The two steps of start-up that belong to other parts of the program: the
-// Flash control check and the player window. Each has a null form, used
-// until (and where) the real one is not wanted.
+// The steps of start-up that belong to other parts of the program: the
+// Flash control check, the player window and what is shown while the
+// package unpacks. Each has a do-nothing form, CNull..., which CPlayerApp
+// uses until (and where) a real one is set.
 class IControlInstaller {
 public:
     virtual ~IControlInstaller() = default;

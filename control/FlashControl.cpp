@@ -6,20 +6,6 @@
 
 namespace {
 
-// Dispatch ids of the members the player uses.
-constexpr int32_t DispidFrameNum = 0x6B;
-constexpr int32_t DispidPlay = 0x70;
-constexpr int32_t DispidStop = 0x71;
-constexpr int32_t DispidScaleMode = 0x78;
-constexpr int32_t DispidBackgroundColor = 0x7B;
-constexpr int32_t DispidLoadMovie = 0x8E;
-constexpr int32_t DispidFSCommand = 150;
-constexpr int32_t DispidSavedDataFolder = QV_DISPID_SAVED_DATA_FOLDER;
-
-constexpr int32_t DispEMemberNotFound = int32_t(0x80020003);
-constexpr int32_t DispETypeMismatch = int32_t(0x80020005);
-constexpr int32_t DispEException = int32_t(0x80020009);
-
 std::atomic<int> s_liveObjects { 0 };
 
 int32_t Fail(QvExcepInfo* excep, int32_t code, const char* text)
@@ -75,8 +61,8 @@ void CFlashControl::Release(QvControl* self)
 int32_t CFlashControl::FlashVersion(QvControl*, int32_t* version)
 {
     if (!version)
-        return DispETypeMismatch;
-    *version = Version;
+        return QV_DISP_E_TYPEMISMATCH;
+    *version = QV_FLASH_VERSION;
     return 0;
 }
 
@@ -114,7 +100,7 @@ void CFlashControl::RaiseFSCommand(const std::string& command, const std::string
     arguments[0].strVal = command.c_str();
     arguments[1].vt = QV_VT_BSTR;
     arguments[1].strVal = args.c_str();
-    m_pSink(m_pSinkContext, DispidFSCommand, arguments, 2);
+    m_pSink(m_pSinkContext, QV_DISPID_FSCOMMAND, arguments, 2);
 }
 
 int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args,
@@ -124,7 +110,7 @@ int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, co
     auto wantArgs = [&](uint32_t count) { return argCount == count && (count == 0 || args); };
 
     switch (dispid) {
-    case DispidScaleMode:
+    case QV_DISPID_SCALE_MODE:
         if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsInteger(args[0])) {
             control->m_nScaleMode = args[0].lVal;
             control->View().SetScaleMode(args[0].lVal);
@@ -135,7 +121,7 @@ int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, co
             return 0;
         }
         break;
-    case DispidBackgroundColor:
+    case QV_DISPID_BACKGROUND_COLOR:
         if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsInteger(args[0])) {
             control->m_nBackground = args[0].lVal;
             control->View().SetBackgroundColor(args[0].lVal);
@@ -146,37 +132,37 @@ int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, co
             return 0;
         }
         break;
-    case DispidSavedDataFolder:
+    case QV_DISPID_SAVED_DATA_FOLDER:
         if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsString(args[0])) {
             control->View().SetSavedDataFolder(args[0].strVal);
             return 0;
         }
         break;
-    case DispidFrameNum:
+    case QV_DISPID_FRAME_NUM:
         if (kind == QV_DISPATCH_PROPERTYGET && result) {
             *result = QvVariant { QV_VT_I4, control->View().FrameNum(), nullptr };
             return 0;
         }
         break;
-    case DispidPlay:
-    case DispidStop:
+    case QV_DISPID_PLAY:
+    case QV_DISPID_STOP:
         if (kind == QV_DISPATCH_METHOD && wantArgs(0)) {
-            if (dispid == DispidPlay)
+            if (dispid == QV_DISPID_PLAY)
                 control->View().Play();
             else
                 control->View().Stop();
             return 0;
         }
         break;
-    case DispidLoadMovie:
+    case QV_DISPID_LOAD_MOVIE:
         if (kind == QV_DISPATCH_METHOD && wantArgs(2) && IsInteger(args[0]) && IsString(args[1])) {
             if (!control->View().LoadMovie(args[0].lVal, args[1].strVal))
-                return Fail(excep, DispEException, "the movie file cannot be read");
+                return Fail(excep, QV_DISP_E_EXCEPTION, "the movie file cannot be read");
             return 0;
         }
         break;
     default:
-        return Fail(excep, DispEMemberNotFound, "no such member");
+        return Fail(excep, QV_DISP_E_MEMBERNOTFOUND, "no such member");
     }
-    return Fail(excep, DispETypeMismatch, "wrong kind or arguments for this member");
+    return Fail(excep, QV_DISP_E_TYPEMISMATCH, "wrong kind or arguments for this member");
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "control/RuffleView.h"
-#include "platform/ControlAbi.h"
+#include "platform/FlashControlAbi.h"
 
 #include <memory>
 
@@ -9,9 +9,6 @@
 // table: the members the player drives, answered by the web view.
 class CFlashControl : public QvControl {
 public:
-    // The version this control reports: major 8.
-    static constexpr int32_t Version = 8 << 16;
-
     CFlashControl();
     ~CFlashControl();
     CFlashControl(const CFlashControl&) = delete;
@@ -36,5 +33,5 @@ private:
     QvEventSink m_pSink { nullptr };
     void* m_pSinkContext { nullptr };
     LONG m_nScaleMode { 0 };
-    LONG m_nBackground { -1 };
+    LONG m_nBackground { QV_COLOUR_MOVIE_OWN };
 };

@@ -3,6 +3,7 @@
 
 #include "control/FlashControl.h"
 #include "platform/Com.h"
+#include "platform/FlashControlAbi.h"
 
 #include <climits>
 #include <cstdlib>
@@ -11,9 +12,6 @@
 
 namespace {
 
-constexpr const char* FlashClassId = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
-constexpr int32_t ClassENotAvailable = int32_t(0x80040111);
-constexpr int32_t ENoInterface = int32_t(0x80004002);
 constexpr int32_t SelfRegError = int32_t(0x80040201); // SELFREG_E_CLASS
 constexpr int32_t SFalse = 1;
 
@@ -35,19 +33,19 @@ __attribute__((visibility("default"))) int32_t DllGetClassObject(
     const char* clsid, uint32_t abiVersion, QvControl** control)
 {
     if (!control)
-        return ENoInterface;
+        return QV_E_NOINTERFACE;
     *control = nullptr;
-    if (!clsid || std::strcmp(clsid, FlashClassId) != 0)
-        return ClassENotAvailable;
+    if (!clsid || std::strcmp(clsid, QV_FLASH_CLSID) != 0)
+        return QV_CLASS_E_CLASSNOTAVAILABLE;
     if (abiVersion != QV_CONTROL_ABI_VERSION)
-        return ENoInterface;
+        return QV_E_NOINTERFACE;
     *control = new CFlashControl();
     return 0;
 }
 
 __attribute__((visibility("default"))) int32_t DllRegisterServer()
 {
-    auto clsid = platform::CLSIDFromString(FlashClassId);
+    auto clsid = platform::CLSIDFromString(QV_FLASH_CLSID);
     CString path = ModulePath();
     if (!clsid || path.empty() || !platform::RegisterClassModule(*clsid, path))
         return SelfRegError;
@@ -56,7 +54,7 @@ __attribute__((visibility("default"))) int32_t DllRegisterServer()
 
 __attribute__((visibility("default"))) int32_t DllUnregisterServer()
 {
-    auto clsid = platform::CLSIDFromString(FlashClassId);
+    auto clsid = platform::CLSIDFromString(QV_FLASH_CLSID);
     if (!clsid)
         return SelfRegError;
     // Only our own entry is removed: another module registered since stays.

@@ -8,7 +8,7 @@
 #include "control/LinkPolicy.h"
 #include "control/MovieText.h"
 #include "control/PackageFiles.h"
-#include "platform/ControlAbi.h"
+#include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
 
 #include <cstdio>

@@ -20,7 +20,7 @@ struct GUID {
 };
 using CLSID = GUID;
 
-// "{D27CDB6E-AE6D-11CF-96B8-444553540000}": braced, upper-case hexadecimal.
+// The text form: braced, upper-case hexadecimal ("{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}").
 CString StringFromCLSID(const CLSID& clsid);
 // The text form, braces optional, any case; nothing when it is not one.
 std::optional<CLSID> CLSIDFromString(const CString& text);

@@ -7,11 +7,15 @@
  *     int32_t DllGetClassObject(const char* clsid, uint32_t abiVersion, QvControl** control);
  *
  * which makes a new control object of the class `clsid` (the braced,
- * upper-case text form, "{D27CDB6E-AE6D-11CF-96B8-444553540000}") and
- * returns 0 (S_OK), or a negative result: 0x80040111 (CLASS_E_CLASSNOTAVAILABLE)
- * for a class it does not make, 0x80004002 (E_NOINTERFACE) for an ABI version
- * it does not speak. Everything is plain C so that either side can be built
- * by any compiler; all calls happen on the GUI thread.
+ * upper-case text form, QV_FLASH_CLSID in platform/FlashControlAbi.h for the
+ * one class the player uses) and returns 0 (S_OK), or a negative result:
+ * QV_CLASS_E_CLASSNOTAVAILABLE for a class it does not make, QV_E_NOINTERFACE
+ * for an ABI version it does not speak (or no place for the object).
+ * Everything is plain C so that either side can be built by any compiler;
+ * all calls happen on the GUI thread.
+ *
+ * What a particular class answers (its dispatch ids, events and values) is
+ * that class's own contract: platform/FlashControlAbi.h.
  *
  * Version 1.
  */
@@ -54,24 +58,17 @@ typedef struct QvExcepInfo {
     char description[256];
 } QvExcepInfo;
 
-/* Members of the control beyond the ones its type library publishes.
- *
- * SavedDataFolder (property put, one string): the folder in which the
- * control keeps what movies save (local shared objects) across runs, one
- * folder per package. Set before the first LoadMovie; without it nothing a
- * movie saves outlives the control. A control that does not know it answers
- * DISP_E_MEMBERNOTFOUND. */
-#define QV_DISPID_SAVED_DATA_FOLDER 0x4001
-
-/* BackgroundColor -1: the movie's own colour (no override). FrameNum -1:
- * the control cannot count this movie's frames (it plays all the same). */
-#define QV_COLOUR_MOVIE_OWN (-1)
-#define QV_FRAME_UNCOUNTED (-1)
+/* Results of DllGetClassObject and of the method table (the COM numbers). */
+#define QV_E_NOINTERFACE ((int32_t)0x80004002)
+#define QV_CLASS_E_CLASSNOTAVAILABLE ((int32_t)0x80040111)
+#define QV_DISP_E_MEMBERNOTFOUND ((int32_t)0x80020003)
+#define QV_DISP_E_TYPEMISMATCH ((int32_t)0x80020005)
+#define QV_DISP_E_EXCEPTION ((int32_t)0x80020009)
 
 typedef struct QvControl QvControl;
 
 /* Receives the control's events: dispatch id and arguments (valid during
- * the call). FSCommand is dispatch id 150 with two strings. */
+ * the call). */
 typedef void (*QvEventSink)(void* context, int32_t dispid, const QvVariant* args, uint32_t argCount);
 
 typedef struct QvControlVtbl {
@@ -89,9 +86,9 @@ typedef struct QvControlVtbl {
     /* Calls member `dispid` with `kind` (QV_DISPATCH_*); `args` in the
      * member's order, `result` set for a property get. Returns 0, or a
      * negative failure code with `excep` filled when it is not null:
-     * 0x80020003 (DISP_E_MEMBERNOTFOUND) for an unknown member,
-     * 0x80020005 (DISP_E_TYPEMISMATCH) for wrong arguments, 0x80020009
-     * (DISP_E_EXCEPTION) when the member itself failed. */
+     * QV_DISP_E_MEMBERNOTFOUND for an unknown member, QV_DISP_E_TYPEMISMATCH
+     * for wrong arguments, QV_DISP_E_EXCEPTION when the member itself
+     * failed (`excep->scode` then says how). */
     int32_t (*Invoke)(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args,
         uint32_t argCount, QvVariant* result, QvExcepInfo* excep);
 

@@ -1,17 +1,20 @@
 #include "platform/MessageBox.h"
 
+#include "platform/NullMessageBoxPresenter.h"
+
 #include <atomic>
 #include <cstdio>
 
 namespace {
 
-std::atomic<IMessageBoxPresenter*> s_presenter { nullptr };
+CNullMessageBoxPresenter s_nullPresenter;
+std::atomic<IMessageBoxPresenter*> s_presenter { &s_nullPresenter };
 
 } // namespace
 
 IMessageBoxPresenter* SetMessageBoxPresenter(IMessageBoxPresenter* presenter)
 {
-    return s_presenter.exchange(presenter);
+    return s_presenter.exchange(presenter ? presenter : &s_nullPresenter);
 }
 
 int AfxMessageBox(LPCSTR text, UINT type, UINT)
@@ -19,7 +22,5 @@ int AfxMessageBox(LPCSTR text, UINT type, UINT)
     CString message = text ? text : "";
     std::fprintf(stderr, "%s\n", message.c_str());
     std::fflush(stderr);
-    if (IMessageBoxPresenter* presenter = s_presenter.load())
-        return presenter->Present(message, type);
-    return IDOK;
+    return s_presenter.load()->Present(message, type);
 }

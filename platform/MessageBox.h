@@ -5,8 +5,9 @@
 constexpr UINT MB_OK = 0x0000;
 constexpr int IDOK = 1;
 
-// Shows message boxes to the user. The program has at most one; without one
-// the text only reaches standard error.
+// Shows message boxes to the user. The program has one at a time: the
+// do-nothing CNullMessageBoxPresenter until a real one is installed, so the
+// text may reach only standard error.
 class IMessageBoxPresenter {
 public:
     virtual ~IMessageBoxPresenter() = default;
@@ -15,10 +16,11 @@ public:
     virtual int Present(const CString& text, UINT type) = 0;
 };
 
-// Installs the presenter that AfxMessageBox hands its texts to (null for none)
-// and returns the one it replaces. The caller keeps ownership.
+// Installs the presenter that AfxMessageBox hands its texts to (null: the
+// do-nothing one again) and returns the one it replaces. The caller keeps
+// ownership.
 IMessageBoxPresenter* SetMessageBoxPresenter(IMessageBoxPresenter* presenter);
 
 // Writes the text and a newline to standard error, then shows it through the
-// installed presenter. Returns the presenter's answer, or IDOK without one.
+// installed presenter. Returns the presenter's answer.
 int AfxMessageBox(LPCSTR text, UINT type = MB_OK, UINT helpId = 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ControlAbi.h"
 #include "platform/Exception.h"
 
 using HRESULT = std::int32_t;
@@ -7,13 +8,14 @@ using SCODE = HRESULT;
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = HRESULT(0x80004005);
-constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002);
+constexpr HRESULT E_NOINTERFACE = QV_E_NOINTERFACE;
 constexpr HRESULT E_UNEXPECTED = HRESULT(0x8000FFFF);
 constexpr HRESULT REGDB_E_CLASSNOTREG = HRESULT(0x80040154);
 constexpr HRESULT CO_E_DLLNOTFOUND = HRESULT(0x8004F003); // the module could not be loaded
-constexpr HRESULT DISP_E_MEMBERNOTFOUND = HRESULT(0x80020003);
-constexpr HRESULT DISP_E_TYPEMISMATCH = HRESULT(0x80020005);
-constexpr HRESULT DISP_E_EXCEPTION = HRESULT(0x80020009);
+// What a control's Invoke answers (platform/ControlAbi.h).
+constexpr HRESULT DISP_E_MEMBERNOTFOUND = QV_DISP_E_MEMBERNOTFOUND;
+constexpr HRESULT DISP_E_TYPEMISMATCH = QV_DISP_E_TYPEMISMATCH;
+constexpr HRESULT DISP_E_EXCEPTION = QV_DISP_E_EXCEPTION;
 
 constexpr bool FAILED(HRESULT hr)
 {

@@ -59,9 +59,11 @@ public:
     virtual BOOL TrackPopupMenu(const CMenuData& menu, int x, int y, HWND owner) = 0;
 };
 
-// The backend the window classes use; the null backend until another is installed.
+// The backend the window classes use: the do-nothing CNullWindowBackend until
+// another is installed.
 IWindowBackend& GetWindowBackend();
-// Installs `backend` (null: the null backend again); returns the previous one.
+// Installs `backend` (null: the do-nothing one again) and returns the one it
+// replaces. The caller keeps ownership.
 IWindowBackend* SetWindowBackend(IWindowBackend* backend);
 
 } // namespace platform

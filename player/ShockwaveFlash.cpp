@@ -1,9 +1,5 @@
 #include "player/ShockwaveFlash.h"
 
-#include "platform/ControlAbi.h"
-
-static_assert(CShockwaveFlash::dispidSavedDataFolder == QV_DISPID_SAVED_DATA_FOLDER);
-
 namespace {
 
 const BYTE* Params(const char* types)
@@ -13,8 +9,7 @@ const BYTE* Params(const char* types)
 
 } // namespace
 
-const platform::CLSID CShockwaveFlash::clsid { 0xD27CDB6E, 0xAE6D, 0x11CF,
-    { 0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00 } };
+const platform::CLSID CShockwaveFlash::clsid = *platform::CLSIDFromString(QV_FLASH_CLSID);
 
 const CRuntimeClass CShockwaveFlash::classCShockwaveFlash { "CShockwaveFlash", sizeof(CShockwaveFlash),
     0xFFFF, &CShockwaveFlash::CreateObject, &CWnd::classCWnd };

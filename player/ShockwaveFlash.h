@@ -1,15 +1,17 @@
 #pragma once
 
+#include "platform/FlashControlAbi.h"
 #include "platform/Wnd.h"
 
 // The Flash control as a child window, driven by automation. The control
 // is an outside component found through the class registry; this wrapper
-// knows only the members the player uses.
+// knows only the members the player uses; their numbers, and the class id,
+// are the control's contract (platform/FlashControlAbi.h).
 class CShockwaveFlash : public CWnd {
 public:
     CShockwaveFlash() = default;
 
-    static const platform::CLSID clsid; // {D27CDB6E-AE6D-11CF-96B8-444553540000}
+    static const platform::CLSID clsid; // QV_FLASH_CLSID
     static const CRuntimeClass classCShockwaveFlash;
     static CObject* CreateObject();
     const CRuntimeClass* GetRuntimeClass() const override { return &classCShockwaveFlash; }
@@ -35,13 +37,13 @@ public:
 
     // The automation members, by dispatch id.
     enum : DISPID {
-        dispidFrameNum = 0x6B,
-        dispidPlay = 0x70,
-        dispidStop = 0x71,
-        dispidScaleMode = 0x78,
-        dispidBackgroundColor = 0x7B,
-        dispidLoadMovie = 0x8E,
-        dispidFSCommand = 0x96, // the event
-        dispidSavedDataFolder = 0x4001, // QV_DISPID_SAVED_DATA_FOLDER
+        dispidFrameNum = QV_DISPID_FRAME_NUM,
+        dispidPlay = QV_DISPID_PLAY,
+        dispidStop = QV_DISPID_STOP,
+        dispidScaleMode = QV_DISPID_SCALE_MODE,
+        dispidBackgroundColor = QV_DISPID_BACKGROUND_COLOR,
+        dispidLoadMovie = QV_DISPID_LOAD_MOVIE,
+        dispidFSCommand = QV_DISPID_FSCOMMAND, // the event
+        dispidSavedDataFolder = QV_DISPID_SAVED_DATA_FOLDER,
     };
 };

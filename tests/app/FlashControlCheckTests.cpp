@@ -5,7 +5,9 @@
 #include "platform/Com.h"
 #include "platform/ResourceTable.h"
 #include "platform/Shell.h"
+#include "res/ResourceIds.h"
 #include "support/Command.h"
+#include "support/FakeControl.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,31 +20,9 @@ using namespace platform;
 
 namespace {
 
-int32_t s_reportedVersion = 0;
-
-struct CFakeControl : QvControl {
-    static void Release(QvControl* self) { delete static_cast<CFakeControl*>(self); }
-    static int32_t FlashVersion(QvControl*, int32_t* version)
-    {
-        *version = s_reportedVersion;
-        return 0;
-    }
-};
-
-const QvControlVtbl s_fakeVtbl = { QV_CONTROL_ABI_VERSION, &CFakeControl::Release,
-    &CFakeControl::FlashVersion, nullptr, nullptr, nullptr };
-
-int32_t MakeFake(const char*, uint32_t, QvControl** control)
-{
-    auto* fake = new CFakeControl();
-    fake->vtbl = &s_fakeVtbl;
-    *control = fake;
-    return 0;
-}
-
 CLSID FlashClass()
 {
-    return *CLSIDFromString(FlashControlClassId);
+    return *CLSIDFromString(QV_FLASH_CLSID);
 }
 
 class FlashControlCheckTest : public ::testing::Test {
@@ -59,20 +39,21 @@ protected:
     {
         WaitForPendingRegistrations();
         SetRegistrationProgram("");
-        RegisterInProcessClass(FlashClass(), nullptr);
+        CFakeControl::Uninstall();
         if (m_savedDataHome.empty())
             unsetenv("XDG_DATA_HOME");
         else
             setenv("XDG_DATA_HOME", m_savedDataHome.c_str(), 1);
     }
 
-    // A stand-in executable that carries `control` as "OCX"/1091 (or nothing).
+    // A stand-in executable that carries `control` as its control resource (or nothing).
     CModule& Executable(const std::vector<unsigned char>* control)
     {
         std::vector<unsigned char> image(16, 0x7F);
         std::vector<ResourceEntry> entries;
         if (control) {
-            entries.push_back({ std::string("OCX"), 1091, 0, image.size(), control->size() });
+            entries.push_back(
+                { std::string(RT_FLASH_CONTROL), IDR_FLASH_CONTROL, 0, image.size(), control->size() });
             image.insert(image.end(), control->begin(), control->end());
         }
         auto table = SerializeResourceTable(entries, image.size());
@@ -92,10 +73,9 @@ protected:
 
 TEST_F(FlashControlCheckTest, MajorVersionEightIsLeftAloneWhateverTheMinor)
 {
-    RegisterInProcessClass(FlashClass(), MakeFake);
     std::vector<unsigned char> control = { 'o', 'c', 'x' };
-    for (int32_t version : { 8 << 16, (8 << 16) | 0xFFFF }) {
-        s_reportedVersion = version;
+    for (int32_t version : { QV_FLASH_VERSION, QV_FLASH_VERSION | 0xFFFF }) {
+        CFakeControl::Install({ .version = version });
         EnsureFlashControl(&Executable(&control));
         EXPECT_FALSE(fs::exists(Installed())) << std::hex << version;
     }
@@ -106,11 +86,10 @@ TEST_F(FlashControlCheckTest, OlderAndNewerControlsAreReplacedAndRegistered)
     // The carried control is a real module, so that its registration can be seen.
     auto module = ReadFileBytes(QUORVEL_BINARY_DIR "/tests/quorvel_version9_control.so");
     ASSERT_FALSE(module.empty());
-    RegisterInProcessClass(FlashClass(), MakeFake);
     for (int32_t version : { 7 << 16, 9 << 16, 0x7FFF << 16 }) {
         fs::remove(Installed());
         RegisterClassModule(FlashClass(), "");
-        s_reportedVersion = version;
+        CFakeControl::Install({ .version = version });
         EnsureFlashControl(&Executable(&module));
         ASSERT_TRUE(fs::exists(Installed())) << std::hex << version;
         EXPECT_EQ(ReadFileBytes(Installed().string()), module);
@@ -132,8 +111,7 @@ TEST_F(FlashControlCheckTest, NoControlAtAllCountsAsAnotherVersion)
 
 TEST_F(FlashControlCheckTest, WithoutACarriedControlNothingHappens)
 {
-    RegisterInProcessClass(FlashClass(), MakeFake);
-    s_reportedVersion = 7 << 16;
+    CFakeControl::Install({ .version = 7 << 16 });
     EnsureFlashControl(&Executable(nullptr));
     EXPECT_FALSE(fs::exists(Installed()));
     EXPECT_EQ(LookupClassModule(FlashClass()), "");

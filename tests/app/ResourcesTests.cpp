@@ -44,7 +44,7 @@ TEST(BuiltInResources, TitleDialogMenusAndIcon)
 TEST(BuiltInResources, FailedLookupsSetTheirErrorCodes)
 {
     RegisterBuiltInResources();
-    EXPECT_EQ(FindResource(nullptr, 129, "ZIP"), nullptr);
+    EXPECT_EQ(FindResource(nullptr, IDR_PACKAGE, RT_PACKAGE), nullptr);
     EXPECT_EQ(GetLastError(), 1813u);
     EXPECT_EQ(FindResource(nullptr, 999, RT_MENU), nullptr);
     EXPECT_EQ(GetLastError(), 1814u);
@@ -57,7 +57,7 @@ TEST(AppendedResources, AreFoundInAPackagedModuleAndBadTablesIgnored)
     WritePackagedModule(scratch / "player", &zip);
     CModule module;
     ASSERT_TRUE(module.Open((scratch / "player").c_str()));
-    HRSRC found = FindResource(&module, 129, "ZIP");
+    HRSRC found = FindResource(&module, IDR_PACKAGE, RT_PACKAGE);
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(SizeofResource(&module, found), zip.size());
     EXPECT_EQ(std::memcmp(LockResource(LoadResource(&module, found)), zip.data(), zip.size()), 0);
@@ -68,7 +68,7 @@ TEST(AppendedResources, AreFoundInAPackagedModuleAndBadTablesIgnored)
     WriteFileBytes(scratch / "damaged", image);
     CModule damaged;
     ASSERT_TRUE(damaged.Open((scratch / "damaged").c_str()));
-    EXPECT_EQ(FindResource(&damaged, 129, "ZIP"), nullptr);
+    EXPECT_EQ(FindResource(&damaged, IDR_PACKAGE, RT_PACKAGE), nullptr);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/Workspace.h"
 #include "platform/ErrorCodes.h"
 #include "platform/LastError.h"
+#include "res/ResourceIds.h"
 #include "support/Command.h"
 #include "support/ScratchFolder.h"
 
@@ -123,17 +124,18 @@ TEST(WriteResourceToFileUnique, LeavesOnlyTheWholeFileAndNeverWritesOutsideItsFo
     std::vector<unsigned char> image(64, 0x5A);
     WriteFileBytes(bin / "player", image);
     ASSERT_TRUE(module.Open((bin / "player").c_str()));
-    platform::CModule::SetBuiltIn(
-        { { platform::ResourceName("OCX"), 1091, 0, std::span<const BYTE>(image.data(), image.size()) } });
+    platform::CModule::SetBuiltIn({ { platform::ResourceName(RT_FLASH_CONTROL), IDR_FLASH_CONTROL, 0,
+        std::span<const BYTE>(image.data(), image.size()) } });
     for (int round = 0; round < 3; ++round)
-        EXPECT_TRUE(WriteResourceToFile(1091, "OCX", target.c_str(), &module));
+        EXPECT_TRUE(WriteResourceToFile(IDR_FLASH_CONTROL, RT_FLASH_CONTROL, target.c_str(), &module));
     EXPECT_EQ(ReadFileBytes(target.string()), image);
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(scratch.path()))
         ++entries;
     EXPECT_EQ(entries, 2); // the file and the stale name, nothing of ours
     // A folder that cannot be written: FALSE with the reason, nothing made.
-    EXPECT_FALSE(WriteResourceToFile(1091, "OCX", (scratch / "missing/flash8.ocx").c_str(), &module));
+    EXPECT_FALSE(WriteResourceToFile(
+        IDR_FLASH_CONTROL, RT_FLASH_CONTROL, (scratch / "missing/flash8.ocx").c_str(), &module));
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_PATH_NOT_FOUND);
     platform::CModule::SetBuiltIn({});
 }

@@ -22,7 +22,15 @@ import unittest
 
 BUILD = None
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-FLASH_CLSID = "{D27CDB6E-AE6D-11CF-96B8-444553540000}"
+
+
+def contract_clsid():
+    """The Flash control's class id, read from the contract header the player and controls share."""
+    with open(os.path.join(SOURCE, "platform", "FlashControlAbi.h")) as header:
+        return re.search(r'#define QV_FLASH_CLSID "([^"]+)"', header.read()).group(1)
+
+
+FLASH_CLSID = contract_clsid()
 SCREEN = (1024, 768)
 
 

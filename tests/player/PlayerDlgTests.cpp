@@ -1,16 +1,16 @@
 // The player window on the null window system: set-up and placement,
 // commands, the context menu, FSCommand and the play-all timer.
 
-#include "player/FakeControl.h"
+#include "support/FakeControl.h"
 
 #include "app/PlayerApp.h"
 #include "app/SavedData.h"
 #include "platform/ControlAbi.h"
-#include "platform/NullWindowBackend.h"
 #include "platform/OleException.h"
 #include "player/PlayerDlg.h"
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
+#include "support/RecordingWindowBackend.h"
 #include "support/ScratchFolder.h"
 #include "tools/swf/MovieWriter.h"
 
@@ -20,8 +20,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-
-using platform::CNullWindowBackend;
 
 namespace {
 
@@ -82,8 +80,8 @@ protected:
         return *m_dialog;
     }
 
-    CNullWindowBackend::Window& Window() { return *m_backend.Find(m_dialog->m_hWnd); }
-    CNullWindowBackend::Window& ControlWindow() { return *m_backend.Find(m_dialog->m_flash.m_hWnd); }
+    CRecordingWindowBackend::Window& Window() { return *m_backend.Find(m_dialog->m_hWnd); }
+    CRecordingWindowBackend::Window& ControlWindow() { return *m_backend.Find(m_dialog->m_flash.m_hWnd); }
     CFakeControl& Control() { return *CFakeControl::Current(); }
     std::string Path(const std::string& name) { return m_app.m_strWorkspace + "\\" + name; }
 
@@ -103,7 +101,7 @@ protected:
 
     void Command(UINT id) { m_dialog->SendMessage(WM_COMMAND, id); }
 
-    CNullWindowBackend m_backend;
+    CRecordingWindowBackend m_backend;
     platform::IWindowBackend* m_previousBackend { nullptr };
     ScratchFolder m_scratch;
     CPlayerApp m_app;
@@ -508,19 +506,10 @@ TEST_F(PlayerDlgTest, AControlWithoutTheSavedDataMemberStillPlays)
     for (bool described : { false, true }) {
         // The member is refused as soon as the control is made: unknown
         // (COleException) or failing with a text (COleDispatchException).
-        QvGetClassObjectFn unknown = [](const char*, uint32_t, QvControl** made) {
-            auto* control = new CFakeControl;
-            control->m_unknown = { QV_DISPID_SAVED_DATA_FOLDER };
-            *made = control;
-            return int32_t(0);
-        };
-        QvGetClassObjectFn failing = [](const char*, uint32_t, QvControl** made) {
-            auto* control = new CFakeControl;
-            control->m_failing = { QV_DISPID_SAVED_DATA_FOLDER };
-            *made = control;
-            return int32_t(0);
-        };
-        platform::RegisterInProcessClass(CShockwaveFlash::clsid, described ? failing : unknown);
+        if (described)
+            CFakeControl::Install({ .failing = { QV_DISPID_SAVED_DATA_FOLDER } });
+        else
+            CFakeControl::Install({ .unknown = { QV_DISPID_SAVED_DATA_FOLDER } });
         CPlayerDlg& dialog = Open();
         EXPECT_EQ(LoadedMovies(), std::vector<std::string> { Path("main.swf") }) << described;
         EXPECT_EQ(Window().rect, At(237, 184, 550, 400));
@@ -653,7 +642,7 @@ TEST(ShockwaveFlash, RuntimeClassMakesWrappers)
     std::unique_ptr<CObject> made(runtime.CreateObject());
     ASSERT_NE(dynamic_cast<CShockwaveFlash*>(made.get()), nullptr);
     EXPECT_TRUE(made->IsKindOf(&CWnd::classCWnd));
-    EXPECT_EQ(platform::StringFromCLSID(CShockwaveFlash::clsid), "{D27CDB6E-AE6D-11CF-96B8-444553540000}");
+    EXPECT_EQ(platform::StringFromCLSID(CShockwaveFlash::clsid), QV_FLASH_CLSID);
 }
 
 } // namespace

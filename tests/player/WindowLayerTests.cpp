@@ -1,22 +1,21 @@
 // The window layer on the null window system: dialogs from their template,
 // menus by locale, message routing, automation calls and the class registry.
 
-#include "player/FakeControl.h"
+#include "support/FakeControl.h"
 
 #include "platform/Dialog.h"
 #include "platform/Menu.h"
-#include "platform/NullWindowBackend.h"
 #include "player/ShockwaveFlash.h"
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
+#include "support/RecordingWindowBackend.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <optional>
-
-using platform::CNullWindowBackend;
 
 namespace {
 
@@ -29,7 +28,7 @@ protected:
     }
     void TearDown() override { platform::SetWindowBackend(m_previous); }
 
-    CNullWindowBackend m_backend;
+    CRecordingWindowBackend m_backend;
     platform::IWindowBackend* m_previous { nullptr };
 };
 
@@ -216,7 +215,7 @@ TEST_F(WindowLayerTest, InvokeHelperPassesArgumentsAndRaisesFailures)
 
     flash.LoadMovie(0, "C:\\movies\\a b.swf");
     ASSERT_EQ(control.m_calls.size(), 1u);
-    EXPECT_EQ(control.m_calls[0].dispid, 0x8E);
+    EXPECT_EQ(control.m_calls[0].dispid, CShockwaveFlash::dispidLoadMovie);
     EXPECT_EQ(control.m_calls[0].kind, DISPATCH_METHOD);
     EXPECT_EQ(control.m_calls[0].args, (std::vector<std::string> { "0", "C:\\movies\\a b.swf" }));
 
@@ -224,13 +223,13 @@ TEST_F(WindowLayerTest, InvokeHelperPassesArgumentsAndRaisesFailures)
     EXPECT_EQ(flash.GetFrameNum(), -5);
     EXPECT_EQ(control.m_calls.back().kind, DISPATCH_PROPERTYGET);
 
-    control.m_failing = { 0x71 };
+    control.m_failing = { CShockwaveFlash::dispidStop };
     try {
         flash.Stop();
         FAIL() << "no exception";
     } catch (const COleDispatchException& e) {
-        EXPECT_EQ(e.m_strDescription, "member 113 failed");
-        EXPECT_EQ(e.m_scError, HRESULT(0x80004005));
+        EXPECT_EQ(e.m_strDescription, "member " + std::to_string(CShockwaveFlash::dispidStop) + " failed");
+        EXPECT_EQ(e.m_scError, E_FAIL);
     }
 
     flash.DestroyWindow();
@@ -246,11 +245,19 @@ TEST(ClassRegistry, RegistersLooksUpAndCreatesFromModules)
     std::optional<std::string> old = saved ? std::optional<std::string>(saved) : std::nullopt;
     setenv("XDG_DATA_HOME", scratch.path().c_str(), 1);
 
-    auto clsid = platform::CLSIDFromString("{d27cdb6e-ae6d-11cf-96b8-444553540000}");
+    // Any case, braces optional; one digit short or a wrong separator is no class id.
+    std::string text = QV_FLASH_CLSID;
+    std::string lower = text;
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    auto clsid = platform::CLSIDFromString(lower);
     ASSERT_TRUE(clsid);
     EXPECT_EQ(*clsid, CShockwaveFlash::clsid);
-    EXPECT_FALSE(platform::CLSIDFromString("{D27CDB6E-AE6D-11CF-96B8-44455354000}"));
-    EXPECT_FALSE(platform::CLSIDFromString("D27CDB6E+AE6D-11CF-96B8-444553540000"));
+    EXPECT_EQ(platform::CLSIDFromString(text.substr(1, 36)), clsid);
+    EXPECT_FALSE(platform::CLSIDFromString(text.substr(0, 36) + "}"));
+    std::string badSeparator = text.substr(1, 36);
+    badSeparator[8] = '+';
+    EXPECT_FALSE(platform::CLSIDFromString(badSeparator));
     EXPECT_EQ(platform::GetClassRegistryPath(), scratch.path().string() + "/quorvel/classes.ini");
 
     QvControl* control = nullptr;

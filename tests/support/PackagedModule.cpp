@@ -1,4 +1,5 @@
 #include "support/PackagedModule.h"
+#include "res/ResourceIds.h"
 
 #include "platform/ResourceTable.h"
 #include "support/Command.h"
@@ -12,8 +13,8 @@ void WritePackagedModule(const std::string& path, const std::vector<unsigned cha
     image.assign(s_stub, s_stub + sizeof s_stub - 1);
     if (zip) {
         platform::ResourceEntry entry;
-        entry.type = std::string("ZIP");
-        entry.id = 129;
+        entry.type = std::string(RT_PACKAGE);
+        entry.id = IDR_PACKAGE;
         entry.offset = image.size();
         entry.size = zip->size();
         image.insert(image.end(), zip->begin(), zip->end());

@@ -4,6 +4,6 @@
 #include <vector>
 
 // A stand-in executable for start-up tests: a few bytes of "program", then
-// `zip` appended as resource "ZIP"/129 (no resources at all when `zip` is
+// `zip` appended as the package resource (no resources at all when `zip` is
 // null).
 void WritePackagedModule(const std::string& path, const std::vector<unsigned char>* zip);

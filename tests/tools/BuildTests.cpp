@@ -1,6 +1,7 @@
 // quorvel-pack build, run as a user runs it, and its packages read back by
 // quorvel-pack itself and by the usual unzip tools.
 
+#include "res/ResourceIds.h"
 #include "support/Command.h"
 #include "support/ScratchFolder.h"
 
@@ -79,11 +80,11 @@ std::vector<platform::ResourceEntry> Resources(const Bytes& image)
     return entries ? *entries : std::vector<platform::ResourceEntry> {};
 }
 
-// The bytes of the package resource ZIP/129.
+// The bytes of the package resource.
 Bytes PackageOf(const Bytes& image)
 {
     for (const auto& entry : Resources(image)) {
-        if (entry.type == platform::ResourceType(std::string("ZIP")) && entry.id == 129)
+        if (entry.type == platform::ResourceType(std::string(RT_PACKAGE)) && entry.id == IDR_PACKAGE)
             return Bytes(image.begin() + long(entry.offset), image.begin() + long(entry.offset + entry.size));
     }
     return {};

@@ -1,8 +1,8 @@
 // quorvel-pack build: turns movies into a player that carries them.
 //
 // OUTPUT is a copy of the player executable (with whatever resources it
-// carried stripped), then the package (a ZIP archive, resource "ZIP"/129),
-// then the Flash control when there is one (resource "OCX"/1091), then the
+// carried stripped), then the package (a ZIP archive, resource IDR_PACKAGE),
+// then the Flash control when there is one (resource IDR_FLASH_CONTROL), then the
 // resource table and its trailer. It is written under a temporary name next
 // to OUTPUT and renamed over it once complete.
 
@@ -13,9 +13,11 @@
 #include "tools/pack/PackageId.h"
 
 #include "app/PackagePassword.h"
+#include "movie/MovieName.h"
 #include "platform/FileException.h"
 #include "platform/MappedFile.h"
 #include "platform/ResourceTable.h"
+#include "res/ResourceIds.h"
 #include "zip/ZipException.h"
 #include "zip/ZipFile.h"
 #include "zip/ZipFileSystem.h"
@@ -38,8 +40,6 @@
 namespace {
 
 constexpr const char* SettingsName = "package.ini";
-constexpr DWORD PackageResourceId = 129;
-constexpr DWORD ControlResourceId = 1091;
 // Unix regular file, rw------- in the high word; the MS-DOS archive bit.
 constexpr DWORD FileAttributes = 0x81800020;
 // Unix folder, rwx------ in the high word; the MS-DOS directory bit.
@@ -513,7 +513,7 @@ int RunBuild(std::span<char* const> arguments)
     try {
         WriteBytes(output, playerImage.data(), playerSize);
 
-        platform::ResourceEntry package { std::string("ZIP"), PackageResourceId, 0, output.Size(), 0 };
+        platform::ResourceEntry package { std::string(RT_PACKAGE), IDR_PACKAGE, 0, output.Size(), 0 };
         if (readyZip)
             WriteBytes(output, zip.file.data(), zip.file.size());
         else
@@ -522,7 +522,7 @@ int RunBuild(std::span<char* const> arguments)
         resources.push_back(package);
 
         if (!control.path.empty()) {
-            platform::ResourceEntry ocx { std::string("OCX"), ControlResourceId, 0, output.Size(),
+            platform::ResourceEntry ocx { std::string(RT_FLASH_CONTROL), IDR_FLASH_CONTROL, 0, output.Size(),
                 control.file.size() };
             WriteBytes(output, control.file.data(), control.file.size());
             resources.push_back(ocx);

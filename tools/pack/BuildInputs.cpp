@@ -161,16 +161,6 @@ std::string EntryBaseName(const std::string& entryName)
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-bool IsMovieName(const std::string& name)
-{
-    if (name.size() < 4 || name.back() == '/')
-        return false;
-    std::string tail = name.substr(name.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-        [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
-    return tail == ".swf";
-}
-
 std::string MakeSettingsText(const std::string& mainMovie, bool fullScreen, bool playAll)
 {
     std::string text = "[SETTINGS]\r\n";

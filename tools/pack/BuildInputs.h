@@ -39,8 +39,5 @@ bool MakeFileItem(const std::string& path, const std::string& entryName, BuildIt
 // The part after the last "/" (a folder's name keeps no trailing "/").
 std::string EntryBaseName(const std::string& entryName);
 
-// Whether an entry name is a movie's: it ends in ".swf", in any case.
-bool IsMovieName(const std::string& name);
-
 // The settings file written from the options, CR LF line ends (without an id).
 std::string MakeSettingsText(const std::string& mainMovie, bool fullScreen, bool playAll);

@@ -3,15 +3,7 @@
 #include "platform/FormatMessage.h"
 #include "platform/LastError.h"
 #include "platform/ResourceTable.h"
-
-#include <string_view>
-
-namespace {
-
-constexpr std::string_view PackageResourceType = "ZIP";
-constexpr DWORD PackageResourceId = 129;
-
-} // namespace
+#include "res/ResourceIds.h"
 
 bool CPackageFile::Open(const char* path, std::string& error)
 {
@@ -27,7 +19,7 @@ bool CPackageFile::Open(const char* path, std::string& error)
     if (auto resources = platform::ParseResourceTable(image)) {
         for (const auto& resource : *resources) {
             const auto* type = std::get_if<std::string>(&resource.type);
-            if (type && *type == PackageResourceType && resource.id == PackageResourceId) {
+            if (type && *type == RT_PACKAGE && resource.id == IDR_PACKAGE) {
                 m_data = image.data() + resource.offset;
                 size = resource.size;
                 break;

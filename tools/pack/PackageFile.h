@@ -5,7 +5,7 @@
 #include <string>
 
 // The package a quorvel-pack verb works on, mapped from disk: a ZIP archive,
-// or an executable that carries one as its resource "ZIP"/129.
+// or an executable that carries one as its resource IDR_PACKAGE (res/ResourceIds.h).
 class CPackageFile {
 public:
     // False with a message in `error` when the file cannot be read or is

@@ -6,7 +6,7 @@
 // folder the player names is written to standard error, one line
 // "test control: saved data in <folder>", for the tests to read.
 
-#include "platform/ControlAbi.h"
+#include "platform/FlashControlAbi.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -19,9 +19,6 @@
 #include <zlib.h>
 
 namespace {
-
-constexpr const char* FlashClassId = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
-constexpr int32_t FSCommandEvent = 150;
 
 struct Action {
     uint8_t code { 0 };
@@ -168,7 +165,7 @@ const QvControlVtbl s_vtbl {
     QV_CONTROL_ABI_VERSION,
     [](QvControl* self) { delete static_cast<CTestControl*>(self); },
     [](QvControl*, int32_t* version) -> int32_t {
-        *version = 8 << 16;
+        *version = QV_FLASH_VERSION;
         return 0;
     },
     [](QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count,
@@ -225,41 +222,41 @@ int32_t CTestControl::Invoke(int32_t dispid, uint16_t kind, const QvVariant* arg
         return code;
     };
     switch (dispid) {
-    case 0x6B: // FrameNum
+    case QV_DISPID_FRAME_NUM:
         if (kind != QV_DISPATCH_PROPERTYGET || !result)
-            return fail(int32_t(0x80020005), "FrameNum is read only");
+            return fail(QV_DISP_E_TYPEMISMATCH, "FrameNum is read only");
         result->vt = QV_VT_I4;
         result->lVal = m_frame;
         return 0;
-    case 0x70: // Play
+    case QV_DISPID_PLAY:
         m_playing = true;
         return 0;
-    case 0x71: // Stop
+    case QV_DISPID_STOP:
         m_playing = false;
         return 0;
-    case 0x78: // ScaleMode
+    case QV_DISPID_SCALE_MODE:
         return 0;
-    case 0x7B: // BackgroundColor
+    case QV_DISPID_BACKGROUND_COLOR:
         if (count != 1 || args[0].vt != QV_VT_I4)
-            return fail(int32_t(0x80020005), "BackgroundColor takes a number");
+            return fail(QV_DISP_E_TYPEMISMATCH, "BackgroundColor takes a number");
         // -1: the movie's own colour.
         m_background
             = args[0].lVal == QV_COLOUR_MOVIE_OWN ? m_movie.background : uint32_t(args[0].lVal) & 0xFFFFFF;
         if (m_widget)
             gtk_widget_queue_draw(m_widget);
         return 0;
-    case 0x8E: // LoadMovie
+    case QV_DISPID_LOAD_MOVIE:
         if (count != 2 || args[1].vt != QV_VT_BSTR)
-            return fail(int32_t(0x80020005), "LoadMovie takes a layer and a path");
+            return fail(QV_DISP_E_TYPEMISMATCH, "LoadMovie takes a layer and a path");
         Load(args[1].strVal);
         return 0;
     case QV_DISPID_SAVED_DATA_FOLDER:
         if (kind != QV_DISPATCH_PROPERTYPUT || count != 1 || args[0].vt != QV_VT_BSTR)
-            return fail(int32_t(0x80020005), "SavedDataFolder takes a path");
+            return fail(QV_DISP_E_TYPEMISMATCH, "SavedDataFolder takes a path");
         std::fprintf(stderr, "test control: saved data in %s\n", args[0].strVal);
         return 0;
     default:
-        return fail(int32_t(0x80020003), "no such member");
+        return fail(QV_DISP_E_MEMBERNOTFOUND, "no such member");
     }
 }
 
@@ -335,7 +332,7 @@ void CTestControl::RunFrame()
                 std::string command = action.url.substr(10);
                 QvVariant values[2]
                     = { { QV_VT_BSTR, 0, command.c_str() }, { QV_VT_BSTR, 0, action.target.c_str() } };
-                m_sink(m_sinkContext, FSCommandEvent, values, 2);
+                m_sink(m_sinkContext, QV_DISPID_FSCOMMAND, values, 2);
                 if (clock != m_clock)
                     return;
             }
@@ -352,12 +349,12 @@ extern "C" __attribute__((visibility("default"))) int32_t DllGetClassObject(
     const char* clsid, uint32_t abiVersion, QvControl** control)
 {
     if (!control)
-        return int32_t(0x80004002);
+        return QV_E_NOINTERFACE;
     *control = nullptr;
-    if (!clsid || std::strcmp(clsid, FlashClassId) != 0)
-        return int32_t(0x80040111);
+    if (!clsid || std::strcmp(clsid, QV_FLASH_CLSID) != 0)
+        return QV_CLASS_E_CLASSNOTAVAILABLE;
     if (abiVersion != QV_CONTROL_ABI_VERSION)
-        return int32_t(0x80004002);
+        return QV_E_NOINTERFACE;
     *control = new CTestControl;
     return 0;
 }

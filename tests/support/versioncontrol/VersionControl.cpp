@@ -3,7 +3,7 @@
 // itself, but has no window. Never installed or shipped.
 
 #include "platform/Com.h"
-#include "platform/ControlAbi.h"
+#include "platform/FlashControlAbi.h"
 
 #include <climits>
 #include <cstdlib>
@@ -11,8 +11,6 @@
 #include <dlfcn.h>
 
 namespace {
-
-constexpr const char* FlashClassId = "{D27CDB6E-AE6D-11CF-96B8-444553540000}";
 
 struct CVersionControl : QvControl {
     static void Release(QvControl* self) { delete static_cast<CVersionControl*>(self); }
@@ -23,7 +21,7 @@ struct CVersionControl : QvControl {
     }
     static int32_t Invoke(QvControl*, int32_t, uint16_t, const QvVariant*, uint32_t, QvVariant*, QvExcepInfo*)
     {
-        return int32_t(0x80020003);
+        return QV_DISP_E_MEMBERNOTFOUND;
     }
     static void* GetWidget(QvControl*) { return nullptr; }
     static void SetEventSink(QvControl*, QvEventSink, void*) { }
@@ -40,8 +38,8 @@ extern "C" {
 __attribute__((visibility("default"))) int32_t DllGetClassObject(
     const char* clsid, uint32_t, QvControl** control)
 {
-    if (!clsid || std::strcmp(clsid, FlashClassId) != 0)
-        return int32_t(0x80040111);
+    if (!clsid || std::strcmp(clsid, QV_FLASH_CLSID) != 0)
+        return QV_CLASS_E_CLASSNOTAVAILABLE;
     auto* object = new CVersionControl();
     object->vtbl = &s_vtbl;
     *control = object;
@@ -54,6 +52,6 @@ __attribute__((visibility("default"))) int32_t DllRegisterServer()
     char path[PATH_MAX];
     if (!dladdr(reinterpret_cast<void*>(&DllRegisterServer), &info) || !realpath(info.dli_fname, path))
         return -1;
-    return platform::RegisterClassModule(*platform::CLSIDFromString(FlashClassId), path) ? 0 : -1;
+    return platform::RegisterClassModule(*platform::CLSIDFromString(QV_FLASH_CLSID), path) ? 0 : -1;
 }
 }

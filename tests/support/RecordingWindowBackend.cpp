@@ -1,13 +1,11 @@
-#include "platform/NullWindowBackend.h"
+#include "support/RecordingWindowBackend.h"
 
-namespace platform {
-
-SIZE CNullWindowBackend::DialogBaseUnits(const CString&, int)
+SIZE CRecordingWindowBackend::DialogBaseUnits(const CString&, int)
 {
     return m_baseUnits;
 }
 
-HWND CNullWindowBackend::CreateTopLevel(CWnd* owner, SIZE size, DWORD style, DWORD exStyle)
+HWND CRecordingWindowBackend::CreateTopLevel(CWnd* owner, SIZE size, DWORD style, DWORD exStyle)
 {
     auto handle = reinterpret_cast<HWND>(m_nNextHandle++);
     Window& window = m_windows[handle];
@@ -20,7 +18,7 @@ HWND CNullWindowBackend::CreateTopLevel(CWnd* owner, SIZE size, DWORD style, DWO
     return handle;
 }
 
-HWND CNullWindowBackend::AttachChild(CWnd* owner, HWND parent, void*, const RECT& rect, DWORD style)
+HWND CRecordingWindowBackend::AttachChild(CWnd* owner, HWND parent, void*, const RECT& rect, DWORD style)
 {
     auto handle = reinterpret_cast<HWND>(m_nNextHandle++);
     Window& window = m_windows[handle];
@@ -32,7 +30,7 @@ HWND CNullWindowBackend::AttachChild(CWnd* owner, HWND parent, void*, const RECT
     return handle;
 }
 
-void CNullWindowBackend::DestroyWindow(HWND handle)
+void CRecordingWindowBackend::DestroyWindow(HWND handle)
 {
     if (Window* window = Find(handle)) {
         window->destroyed = true;
@@ -42,18 +40,19 @@ void CNullWindowBackend::DestroyWindow(HWND handle)
     std::erase_if(m_timers, [handle](const auto& timer) { return timer.first.first == handle; });
 }
 
-void CNullWindowBackend::RunModalLoop(HWND window)
+void CRecordingWindowBackend::RunModalLoop(HWND window)
 {
     ++m_nModalLoops;
     if (m_modalDriver)
         m_modalDriver(window);
 }
 
-void CNullWindowBackend::EndModalLoop(HWND)
+void CRecordingWindowBackend::EndModalLoop(HWND)
 {
 }
 
-void CNullWindowBackend::SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
+void CRecordingWindowBackend::SetWindowPos(
+    HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
     Window* window = Find(handle);
     if (!window)
@@ -76,13 +75,13 @@ void CNullWindowBackend::SetWindowPos(HWND handle, HWND insertAfter, int x, int 
         window->placements.push_back(rect);
 }
 
-RECT CNullWindowBackend::GetWindowRect(HWND handle)
+RECT CRecordingWindowBackend::GetWindowRect(HWND handle)
 {
     Window* window = Find(handle);
     return window ? window->rect : RECT {};
 }
 
-void CNullWindowBackend::ShowWindow(HWND handle, int command)
+void CRecordingWindowBackend::ShowWindow(HWND handle, int command)
 {
     Window* window = Find(handle);
     if (!window)
@@ -105,35 +104,35 @@ void CNullWindowBackend::ShowWindow(HWND handle, int command)
     }
 }
 
-BOOL CNullWindowBackend::IsIconic(HWND handle)
+BOOL CRecordingWindowBackend::IsIconic(HWND handle)
 {
     Window* window = Find(handle);
     return window && window->iconic;
 }
 
-void CNullWindowBackend::SetWindowText(HWND handle, const CString& text)
+void CRecordingWindowBackend::SetWindowText(HWND handle, const CString& text)
 {
     if (Window* window = Find(handle))
         window->title = text;
 }
 
-void CNullWindowBackend::SetIcon(HWND handle, HICON icon, BOOL big)
+void CRecordingWindowBackend::SetIcon(HWND handle, HICON icon, BOOL big)
 {
     if (Window* window = Find(handle))
         (big ? window->bigIcon : window->smallIcon) = icon;
 }
 
-HDC CNullWindowBackend::BeginPaint(HWND window)
+HDC CRecordingWindowBackend::BeginPaint(HWND window)
 {
     return reinterpret_cast<HDC>(window);
 }
 
-void CNullWindowBackend::DrawIcon(HDC, int x, int y, HICON icon)
+void CRecordingWindowBackend::DrawIcon(HDC, int x, int y, HICON icon)
 {
     m_drawnIcons.push_back({ x, y, icon });
 }
 
-UINT_PTR CNullWindowBackend::SetTimer(HWND window, UINT_PTR id, UINT elapse)
+UINT_PTR CRecordingWindowBackend::SetTimer(HWND window, UINT_PTR id, UINT elapse)
 {
     if (!Find(window))
         return 0;
@@ -141,12 +140,12 @@ UINT_PTR CNullWindowBackend::SetTimer(HWND window, UINT_PTR id, UINT elapse)
     return id;
 }
 
-BOOL CNullWindowBackend::KillTimer(HWND window, UINT_PTR id)
+BOOL CRecordingWindowBackend::KillTimer(HWND window, UINT_PTR id)
 {
     return m_timers.erase({ window, id }) ? TRUE : FALSE;
 }
 
-int CNullWindowBackend::GetSystemMetrics(int index)
+int CRecordingWindowBackend::GetSystemMetrics(int index)
 {
     switch (index) {
     case SM_CXSCREEN:
@@ -162,7 +161,7 @@ int CNullWindowBackend::GetSystemMetrics(int index)
     }
 }
 
-BOOL CNullWindowBackend::TrackPopupMenu(const CMenuData& menu, int x, int y, HWND owner)
+BOOL CRecordingWindowBackend::TrackPopupMenu(const CMenuData& menu, int x, int y, HWND owner)
 {
     Popup popup;
     for (const auto& item : menu.items)
@@ -173,10 +172,8 @@ BOOL CNullWindowBackend::TrackPopupMenu(const CMenuData& menu, int x, int y, HWN
     return TRUE;
 }
 
-CNullWindowBackend::Window* CNullWindowBackend::Find(HWND handle)
+CRecordingWindowBackend::Window* CRecordingWindowBackend::Find(HWND handle)
 {
     auto found = m_windows.find(handle);
     return found == m_windows.end() ? nullptr : &found->second;
 }
-
-} // namespace platform

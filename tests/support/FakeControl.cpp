@@ -1,21 +1,20 @@
-#include "player/FakeControl.h"
-
-#include "player/ShockwaveFlash.h"
+#include "support/FakeControl.h"
 
 #include <cstdio>
 
 namespace {
 
 CFakeControl* s_current = nullptr;
+FakeControlSetup s_setup {};
 
 void Release(QvControl* self)
 {
     delete static_cast<CFakeControl*>(self);
 }
 
-int32_t FlashVersion(QvControl*, int32_t* version)
+int32_t FlashVersion(QvControl* self, int32_t* version)
 {
-    *version = 8 << 16;
+    *version = static_cast<CFakeControl*>(self)->m_version;
     return 0;
 }
 
@@ -29,15 +28,15 @@ int32_t Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* 
             args[i].vt == QV_VT_BSTR ? std::string(args[i].strVal) : std::to_string(args[i].lVal));
     control->m_calls.push_back(call);
     if (control->m_unknown.contains(dispid))
-        return int32_t(0x80020003);
+        return QV_DISP_E_MEMBERNOTFOUND;
     if (control->m_failing.contains(dispid)) {
         if (excep) {
-            excep->scode = int32_t(0x80004005);
+            excep->scode = E_FAIL;
             std::snprintf(excep->description, sizeof excep->description, "member %d failed", int(dispid));
         }
-        return int32_t(0x80020009);
+        return QV_DISP_E_EXCEPTION;
     }
-    if (dispid == CShockwaveFlash::dispidFrameNum) {
+    if (dispid == QV_DISPID_FRAME_NUM) {
         result->vt = QV_VT_I4;
         result->lVal = control->m_frames.empty() ? 0 : control->m_frames.front();
         if (control->m_frames.size() > 1)
@@ -63,14 +62,22 @@ const QvControlVtbl s_vtbl { QV_CONTROL_ABI_VERSION, &Release, &FlashVersion, &I
 
 int32_t Create(const char*, uint32_t, QvControl** control)
 {
-    *control = new CFakeControl;
+    *control = new CFakeControl(s_setup);
     return 0;
+}
+
+platform::CLSID FlashClass()
+{
+    return *platform::CLSIDFromString(QV_FLASH_CLSID);
 }
 
 } // namespace
 
-CFakeControl::CFakeControl()
+CFakeControl::CFakeControl(const FakeControlSetup& setup)
     : QvControl { &s_vtbl }
+    , m_version { setup.version }
+    , m_failing { setup.failing }
+    , m_unknown { setup.unknown }
 {
     s_current = this;
 }
@@ -81,14 +88,16 @@ CFakeControl::~CFakeControl()
         s_current = nullptr;
 }
 
-void CFakeControl::Install()
+void CFakeControl::Install(const FakeControlSetup& setup)
 {
-    platform::RegisterInProcessClass(CShockwaveFlash::clsid, &Create);
+    s_setup = setup;
+    platform::RegisterInProcessClass(FlashClass(), &Create);
 }
 
 void CFakeControl::Uninstall()
 {
-    platform::RegisterInProcessClass(CShockwaveFlash::clsid, nullptr);
+    s_setup = {};
+    platform::RegisterInProcessClass(FlashClass(), nullptr);
 }
 
 CFakeControl* CFakeControl::Current()
@@ -100,7 +109,7 @@ void CFakeControl::RaiseFSCommand(const std::string& command, const std::string&
 {
     QvVariant values[2] = { { QV_VT_BSTR, 0, command.c_str() }, { QV_VT_BSTR, 0, args.c_str() } };
     if (m_sink)
-        m_sink(m_sinkContext, CShockwaveFlash::dispidFSCommand, values, 2);
+        m_sink(m_sinkContext, QV_DISPID_FSCOMMAND, values, 2);
 }
 
 std::vector<FakeCall> CFakeControl::CallsTo(int dispid) const
