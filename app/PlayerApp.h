@@ -57,6 +57,9 @@ private:
 
 // Exit status of a run whose package could not be used.
 constexpr int ExitPackageUnusable = 2;
+// Exit status of a run that had no display to open the window on, lost the
+// one it had, or could not open the window on it.
+constexpr int ExitNoDisplay = 3;
 // Exit status of a run ended by signal n: ExitSignalBase + n, as a shell
 // reports a process killed by it.
 constexpr int ExitSignalBase = 128;

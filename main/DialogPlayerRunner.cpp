@@ -1,0 +1,32 @@
+#include "main/DialogPlayerRunner.h"
+
+#include "app/PlayerApp.h"
+#include "main/GtkUnpackProgress.h"
+#include "player/PlayerDlg.h"
+
+#include <cstdio>
+
+void CDialogPlayerRunner::RunPlayer(CPlayerApp& app)
+{
+    CPlayerDlg dialog(nullptr);
+    app.m_pMainWnd = &dialog;
+    m_pDialog = &dialog;
+    // A stop asked for while the package was unpacked ends the window before
+    // it runs.
+    if (app.StopRequested())
+        dialog.EndDialog(IDCANCEL);
+    m_progress.CloseWhenIdle();
+    // A window that could not be made is said, never taken for a quit.
+    if (dialog.DoModal() == -1 && !app.StopRequested()) {
+        std::fprintf(stderr, "quorvel: the player window cannot open\n");
+        app.SetExitCode(ExitNoDisplay);
+    }
+    m_pDialog = nullptr;
+    app.m_pMainWnd = nullptr;
+}
+
+void CDialogPlayerRunner::StopPlayer()
+{
+    if (m_pDialog)
+        m_pDialog->EndDialog(IDCANCEL);
+}
