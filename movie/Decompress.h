@@ -8,8 +8,9 @@
 
 // Bounded decompression of a movie's body: neither decoder writes more than
 // `limit` bytes, and neither reserves memory for bytes that cannot come.
-// When the stream goes on beyond the limit, the body holds its first
-// `limit` bytes and is marked cut.
+// When decoding stops at the limit before the stream has said that it ends
+// (for LZMA: before the decoder has read its end marker), the body holds
+// the first `limit` bytes and is marked cut.
 
 // One zlib stream. Nothing when the stream is damaged or ends early, when
 // there is no input or no room (a limit of 0), or when memory runs out.

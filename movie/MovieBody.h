@@ -16,7 +16,8 @@ public:
 
     std::span<const BYTE> Bytes() const { return m_bytes; }
 
-    // Whether decompression stopped at its limit with the stream going on.
+    // Whether decompression stopped at its limit before the stream ended
+    // (movie/Decompress.h).
     bool IsCut() const { return m_bCut; }
 
     // The frame header; nothing for an empty body.
