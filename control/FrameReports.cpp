@@ -1,8 +1,9 @@
 #include "control/FrameReports.h"
 
+#include "movie/MovieFile.h"
+
 #include <cstring>
 #include <string>
-#include <zlib.h>
 
 namespace {
 
@@ -16,11 +17,6 @@ constexpr DWORD FileAttributeActionScript3 = 0x08;
 constexpr BYTE ActionGetUrl = 0x83;
 constexpr BYTE ActionEnd = 0x00;
 
-DWORD ReadDword(const BYTE* p)
-{
-    return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24;
-}
-
 void PutWord(std::vector<BYTE>& out, DWORD value)
 {
     out.push_back(BYTE(value));
@@ -31,33 +27,6 @@ void PutDword(std::vector<BYTE>& out, DWORD value)
 {
     PutWord(out, value & 0xFFFF);
     PutWord(out, value >> 16);
-}
-
-// The whole file with an uncompressed body, or nothing.
-std::optional<std::vector<BYTE>> Inflate(std::span<const BYTE> movie)
-{
-    if (movie.size() < 8)
-        return std::nullopt;
-    DWORD length = ReadDword(movie.data() + 4);
-    if (movie[0] == 'F')
-        return std::vector<BYTE>(movie.begin(), movie.end());
-    if (movie[0] != 'C' || length < 8 || length > (1u << 30))
-        return std::nullopt;
-    std::vector<BYTE> out(length);
-    std::memcpy(out.data(), movie.data(), 8);
-    uLongf bodyLength = length - 8;
-    int result = uncompress(out.data() + 8, &bodyLength, movie.data() + 8, uLong(movie.size() - 8));
-    if (result != Z_OK && result != Z_BUF_ERROR)
-        return std::nullopt;
-    out.resize(8 + bodyLength);
-    return out;
-}
-
-// Bytes taken by the frame rectangle: 5 bits of field width, four fields.
-size_t RectangleSize(BYTE first)
-{
-    size_t bits = 5 + 4 * size_t(first >> 3);
-    return (bits + 7) / 8;
 }
 
 void PutFrameReport(std::vector<BYTE>& out, DWORD frame)
@@ -81,53 +50,52 @@ void PutFrameReport(std::vector<BYTE>& out, DWORD frame)
 
 std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
 {
-    auto file = Inflate(movie);
-    if (!file || file->size() < 9)
+    CMovieFile file(movie);
+    // LZMA movies go to the engine as they are (docs/flash-control.md).
+    MovieCoding coding = file.Coding();
+    if (coding != MovieCoding::Stored && coding != MovieCoding::Zlib)
         return std::nullopt;
-    const std::vector<BYTE>& in = *file;
-
-    size_t position = 8 + RectangleSize(in[8]) + 4; // rectangle, frame rate, frame count
-    if (position > in.size())
+    std::optional<CMovieBody> body = file.WholeBody();
+    if (!body)
         return std::nullopt;
+    std::optional<MovieFrameHeader> frameHeader = body->FrameHeader();
+    if (!frameHeader || !frameHeader->complete)
+        return std::nullopt;
+    std::span<const BYTE> in = body->Bytes();
 
-    std::vector<BYTE> out(in.begin(), in.begin() + std::ptrdiff_t(position));
+    // The header as it was but for the signature, then the frame header.
+    std::vector<BYTE> out(movie.begin(), movie.begin() + CMovieFile::HeaderSize);
     out[0] = 'F';
+    out.insert(out.end(), in.begin(), in.begin() + std::ptrdiff_t(frameHeader->size));
+    auto copy = [&](const MovieTag& tag) {
+        out.insert(out.end(), in.begin() + std::ptrdiff_t(tag.headerOffset),
+            in.begin() + std::ptrdiff_t(tag.bodyOffset + tag.length));
+    };
     DWORD frame = 0;
     bool frameStarted = false;
-    while (position + 2 <= in.size()) {
-        size_t tagStart = position;
-        WORD header = WORD(in[position] | in[position + 1] << 8);
-        WORD code = header >> 6;
-        DWORD length = header & 0x3F;
-        position += 2;
-        if (length == 0x3F) {
-            if (position + 4 > in.size())
-                return std::nullopt;
-            length = ReadDword(in.data() + position);
-            position += 4;
-        }
-        if (length > in.size() - position)
+    CTagReader tags = body->Tags();
+    while (std::optional<MovieTag> tag = tags.Next()) {
+        if (!tag->IsComplete())
             return std::nullopt;
-        if (code == TagFileAttributes && length >= 1 && (in[position] & FileAttributeActionScript3))
+        if (tag->code == TagFileAttributes && tag->length >= 1 && (tag->body[0] & FileAttributeActionScript3))
             return std::nullopt;
-        if (code == TagEnd) {
-            out.insert(out.end(), in.begin() + std::ptrdiff_t(tagStart),
-                in.begin() + std::ptrdiff_t(position + length));
+        if (tag->code == TagEnd) {
+            copy(*tag);
             break;
         }
         // The report opens the frame: it runs before the frame's own actions.
-        if (!frameStarted && code != TagFileAttributes) {
+        if (!frameStarted && tag->code != TagFileAttributes) {
             PutFrameReport(out, frame);
             frameStarted = true;
         }
-        out.insert(
-            out.end(), in.begin() + std::ptrdiff_t(tagStart), in.begin() + std::ptrdiff_t(position + length));
-        position += length;
-        if (code == TagShowFrame) {
+        copy(*tag);
+        if (tag->code == TagShowFrame) {
             ++frame;
             frameStarted = false;
         }
     }
+    if (tags.HeaderCut())
+        return std::nullopt;
     DWORD total = DWORD(out.size());
     std::memcpy(out.data() + 4, &total, 4); // little-endian host
     return out;

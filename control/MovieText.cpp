@@ -1,12 +1,13 @@
 #include "control/MovieText.h"
 
+#include "movie/MovieFile.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
-#include <vector>
-#include <zlib.h>
 
 namespace {
 
@@ -67,11 +68,6 @@ constexpr std::array<std::string_view, 20> CjkFontNames {
     "stheiti",
 };
 
-DWORD ReadDword(const BYTE* p)
-{
-    return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24;
-}
-
 // A UTF-8 character at `p` of CJK ideographs, kana, Hangul, their symbols
 // and punctuation, or the full-width forms (U+2E80 to U+9FFF, U+AC00 to
 // U+D7AF, U+F900 to U+FAFF, U+FF00 to U+FFEF): all three-byte sequences.
@@ -107,41 +103,31 @@ bool NamesCjkFont(const BYTE* name, size_t length)
     return std::find(CjkFontNames.begin(), CjkFontNames.end(), lower) != CjkFontNames.end();
 }
 
-// Walks the tags from `p` to `end`; true at the first sign of CJK text.
-bool TagsShowCjk(const BYTE* p, const BYTE* end)
+// Walks the tags; true at the first sign of CJK text. A tag that claims
+// more bytes than there are is read as far as it goes.
+bool TagsShowCjk(CTagReader tags)
 {
-    while (end - p >= 2) {
-        WORD header = WORD(p[0] | p[1] << 8);
-        p += 2;
-        WORD code = header >> 6;
-        size_t length = header & 0x3F;
-        if (length == 0x3F) {
-            if (end - p < 4)
-                return false;
-            length = ReadDword(p);
-            p += 4;
-        }
-        if (length > size_t(end - p))
-            length = size_t(end - p);
-        const BYTE* payload = p;
-        p += length;
-        if (code == 0)
+    while (std::optional<MovieTag> tag = tags.Next()) {
+        const BYTE* payload = tag->body.data();
+        size_t length = tag->body.size();
+        if (tag->code == 0)
             return false;
-        if (code == TagDefineSprite) {
-            if (length >= 4 && TagsShowCjk(payload + 4, payload + length))
+        if (tag->code == TagDefineSprite) {
+            // Id and frame count, then the sprite's own tags.
+            if (length >= 4 && TagsShowCjk(CTagReader(tag->body, 4)))
                 return true;
-        } else if (code == TagDefineFont2 || code == TagDefineFont3) {
+        } else if (tag->code == TagDefineFont2 || tag->code == TagDefineFont3) {
             // Id, flags, language, then the name with its length byte.
             if (length >= 5 && size_t(payload[4]) <= length - 5 && NamesCjkFont(payload + 5, payload[4]))
                 return true;
-        } else if (code == TagDefineFontInfo || code == TagDefineFontInfo2) {
+        } else if (tag->code == TagDefineFontInfo || tag->code == TagDefineFontInfo2) {
             // Id, then the name with its length byte.
             if (length >= 3 && size_t(payload[2]) <= length - 3 && NamesCjkFont(payload + 3, payload[2]))
                 return true;
-        } else if (code == TagDefineFontName) {
+        } else if (tag->code == TagDefineFontName) {
             if (length > 2 && ShowsCjk(payload + 2, payload + length))
                 return true;
-        } else if (std::find(BinaryTags.begin(), BinaryTags.end(), code) == BinaryTags.end()) {
+        } else if (std::find(BinaryTags.begin(), BinaryTags.end(), tag->code) == BinaryTags.end()) {
             if (ShowsCjk(payload, payload + length))
                 return true;
         }
@@ -153,30 +139,15 @@ bool TagsShowCjk(const BYTE* p, const BYTE* end)
 
 bool MovieShowsCjkText(std::span<const BYTE> movie)
 {
-    if (movie.size() < 9)
+    CMovieFile file(movie);
+    MovieCoding coding = file.Coding();
+    if (coding != MovieCoding::Stored && coding != MovieCoding::Zlib)
         return true;
-    std::vector<BYTE> inflated;
-    std::span<const BYTE> body = movie.subspan(8);
-    if (movie[0] == 'C') {
-        DWORD length = ReadDword(movie.data() + 4);
-        if (length < 9 || length > (1u << 30))
-            return true;
-        inflated.resize(length - 8);
-        uLongf size = inflated.size();
-        int result = uncompress(inflated.data(), &size, movie.data() + 8, uLong(movie.size() - 8));
-        if (result != Z_OK && result != Z_BUF_ERROR)
-            return true;
-        inflated.resize(size);
-        body = inflated;
-    } else if (movie[0] != 'F') {
+    std::optional<CMovieBody> body = file.WholeBody();
+    if (!body)
         return true;
-    }
-    if (body.empty())
+    std::optional<MovieFrameHeader> frameHeader = body->FrameHeader();
+    if (!frameHeader || !frameHeader->complete)
         return true;
-    // The frame rectangle (5 bits of field width, four fields), the frame
-    // rate and the frame count come before the first tag.
-    size_t rectangle = (5 + 4 * size_t(body[0] >> 3) + 7) / 8;
-    if (body.size() < rectangle + 4)
-        return true;
-    return TagsShowCjk(body.data() + rectangle + 4, body.data() + body.size());
+    return TagsShowCjk(body->Tags());
 }

@@ -2,6 +2,7 @@
 // frame the movie shows.
 
 #include "control/FrameReports.h"
+#include "movie/MovieFile.h"
 #include "tools/swf/MovieWriter.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +19,12 @@ struct Tag {
 // The root tags of an uncompressed movie.
 std::vector<Tag> Tags(const std::vector<BYTE>& movie)
 {
-    size_t rectangleBits = 5 + 4 * size_t(movie[8] >> 3);
-    size_t at = 8 + (rectangleBits + 7) / 8 + 4;
+    auto body = CMovieFile(movie).WholeBody();
     std::vector<Tag> tags;
-    while (at + 2 <= movie.size()) {
-        WORD header = WORD(movie[at] | movie[at + 1] << 8);
-        DWORD length = header & 0x3F;
-        at += 2;
-        if (length == 0x3F) {
-            length = DWORD(movie[at] | movie[at + 1] << 8 | movie[at + 2] << 16 | DWORD(movie[at + 3]) << 24);
-            at += 4;
-        }
-        tags.push_back({ WORD(header >> 6),
-            std::vector<BYTE>(movie.begin() + long(at), movie.begin() + long(at + length)) });
-        at += length;
-        if (tags.back().code == 0)
+    CTagReader reader = body->Tags();
+    while (auto tag = reader.Next()) {
+        tags.push_back({ tag->code, std::vector<BYTE>(tag->body.begin(), tag->body.end()) });
+        if (tag->code == 0)
             break;
     }
     return tags;

@@ -6,6 +6,7 @@
 // folder the player names is written to standard error, one line
 // "test control: saved data in <folder>", for the tests to read.
 
+#include "movie/MovieFile.h"
 #include "platform/FlashControlAbi.h"
 
 #include <cstdint>
@@ -14,9 +15,10 @@
 #include <fstream>
 #include <gtk/gtk.h>
 #include <iterator>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
-#include <zlib.h>
 
 namespace {
 
@@ -33,12 +35,12 @@ struct Movie {
     std::vector<std::vector<Action>> frames {}; // the actions of each frame
 };
 
-uint16_t U16(const std::vector<uint8_t>& b, size_t at)
+uint16_t U16(std::span<const uint8_t> b, size_t at)
 {
     return uint16_t(b[at] | (b[at + 1] << 8));
 }
 
-std::vector<Action> ParseActions(const std::vector<uint8_t>& b, size_t at, size_t end)
+std::vector<Action> ParseActions(std::span<const uint8_t> b, size_t at, size_t end)
 {
     std::vector<Action> actions;
     while (at < end && b[at] != 0) {
@@ -71,57 +73,39 @@ std::vector<Action> ParseActions(const std::vector<uint8_t>& b, size_t at, size_
 bool ReadMovie(const std::string& path, Movie& movie)
 {
     std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (file.size() < 8 || file[1] != 'W' || file[2] != 'S')
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    CMovieFile file(bytes);
+    MovieCoding coding = file.Coding();
+    if (!file.HasHeader() || file.Signature().substr(1) != "WS"
+        || (coding != MovieCoding::Stored && coding != MovieCoding::Zlib))
         return false;
-    std::vector<uint8_t> body;
-    uint32_t length = file[4] | (file[5] << 8) | (file[6] << 16) | (uint32_t(file[7]) << 24);
-    if (file[0] == 'C') {
-        body.resize(length > 8 ? length - 8 : 0);
-        uLongf size = body.size();
-        if (uncompress(body.data(), &size, file.data() + 8, file.size() - 8) != Z_OK)
-            return false;
-        body.resize(size);
-    } else if (file[0] == 'F') {
-        body.assign(file.begin() + 8, file.end());
-    } else {
+    // A compressed body must end within the length the header declares.
+    std::optional<CMovieBody> body = file.WholeBody();
+    if (!body || body->IsCut())
         return false;
-    }
-    if (body.empty())
+    std::optional<MovieFrameHeader> header = body->FrameHeader();
+    if (!header || !header->complete)
         return false;
-    size_t bits = body[0] >> 3;
-    size_t at = (5 + 4 * bits + 7) / 8;
-    if (at + 4 > body.size())
-        return false;
-    movie.frameRate = U16(body, at) / 256.0;
+    movie.frameRate = header->frameRate / 256.0;
     if (movie.frameRate <= 0)
         movie.frameRate = 12.0;
-    at += 4;
 
     std::vector<Action> pending;
-    while (at + 2 <= body.size()) {
-        uint16_t header = U16(body, at);
-        at += 2;
-        size_t code = header >> 6;
-        size_t size = header & 0x3F;
-        if (size == 0x3F) {
-            if (at + 4 > body.size())
-                break;
-            size = body[at] | (body[at + 1] << 8) | (body[at + 2] << 16) | (size_t(body[at + 3]) << 24);
-            at += 4;
-        }
-        if (at + size > body.size() || code == 0)
+    CTagReader tags = body->Tags();
+    while (std::optional<MovieTag> tag = tags.Next()) {
+        if (!tag->IsComplete() || tag->code == 0)
             break;
-        if (code == 9 && size >= 3)
-            movie.background = (body[at] << 16) | (body[at + 1] << 8) | body[at + 2];
-        else if (code == 12) {
-            auto actions = ParseActions(body, at, at + size);
+        size_t at = tag->bodyOffset;
+        size_t size = tag->length;
+        if (tag->code == 9 && size >= 3)
+            movie.background = (tag->body[0] << 16) | (tag->body[1] << 8) | tag->body[2];
+        else if (tag->code == 12) {
+            auto actions = ParseActions(body->Bytes(), at, at + size);
             pending.insert(pending.end(), actions.begin(), actions.end());
-        } else if (code == 1) {
+        } else if (tag->code == 1) {
             movie.frames.push_back(std::move(pending));
             pending.clear();
         }
-        at += size;
     }
     if (movie.frames.empty())
         movie.frames.emplace_back();
