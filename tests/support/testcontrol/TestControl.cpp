@@ -5,13 +5,22 @@
 // background colour is painted; nothing else is drawn. The saved-data
 // folder the player names is written to standard error, one line
 // "test control: saved data in <folder>", for the tests to read.
+//
+// Built with QUORVEL_TEST_CONTROL_VERSION (7, 9) it is the older or newer
+// control of the control check's tests: the same module, reporting that
+// major version, and able to register itself as the installer's
+// registration does.
 
 #include "movie/MovieFile.h"
+#include "platform/Com.h"
 #include "platform/FlashControlAbi.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <fstream>
 #include <gtk/gtk.h>
 #include <iterator>
@@ -19,6 +28,10 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#ifndef QUORVEL_TEST_CONTROL_VERSION
+#define QUORVEL_TEST_CONTROL_VERSION QV_FLASH_MAJOR_VERSION
+#endif
 
 namespace {
 
@@ -149,7 +162,7 @@ const QvControlVtbl s_vtbl {
     QV_CONTROL_ABI_VERSION,
     [](QvControl* self) { delete static_cast<CTestControl*>(self); },
     [](QvControl*, int32_t* version) -> int32_t {
-        *version = QV_FLASH_VERSION;
+        *version = int32_t(QUORVEL_TEST_CONTROL_VERSION) << 16;
         return 0;
     },
     [](QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count,
@@ -341,4 +354,13 @@ extern "C" __attribute__((visibility("default"))) int32_t DllGetClassObject(
         return QV_E_NOINTERFACE;
     *control = new CTestControl;
     return 0;
+}
+
+extern "C" __attribute__((visibility("default"))) int32_t DllRegisterServer()
+{
+    Dl_info info {};
+    char path[PATH_MAX];
+    if (!dladdr(reinterpret_cast<void*>(&DllRegisterServer), &info) || !realpath(info.dli_fname, path))
+        return -1;
+    return platform::RegisterClassModule(*platform::CLSIDFromString(QV_FLASH_CLSID), path) ? 0 : -1;
 }
