@@ -78,7 +78,9 @@ BOOL CDialog::Create()
     Attach(window, nullptr);
     m_pParentWnd = m_pParentForCreate;
 
-    SendMessage(WM_INITDIALOG);
+    // Set-up runs as every message from the window system does: an exception
+    // that escapes it is reported, and the dialog still comes up.
+    CWnd::DeliverMessage(m_hWnd, WM_INITDIALOG, 0, 0);
     // A dialog that ended during its set-up is never shown.
     if ((dialog.style & WS_VISIBLE) && !m_bEnded && m_hWnd)
         ShowWindow(SW_SHOW);

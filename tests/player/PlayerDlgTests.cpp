@@ -614,6 +614,22 @@ TEST_F(PlayerDlgTest, WithoutAControlTheWindowStillOpensAndEnds)
     EXPECT_TRUE(dialog.IsEnded());
 }
 
+TEST_F(PlayerDlgTest, AControlThatKnowsNoMemberCannotEndThePlayer)
+{
+    // An old control registered by something else: every call the set-up
+    // makes is refused. The window still comes up, at the movie's size, and
+    // the menu still ends it.
+    CFakeControl::Install({ .unknown = { CShockwaveFlash::dispidScaleMode, CShockwaveFlash::dispidLoadMovie,
+                                QV_DISPID_SAVED_DATA_FOLDER, CShockwaveFlash::dispidFrameNum } });
+    WriteMovie("main.swf", 550, 400);
+    WriteSettings("[SETTINGS]\r\nmainmovie=main.swf\r\n");
+    CPlayerDlg& dialog = Open();
+    EXPECT_EQ(Window().rect, At(237, 184, 550, 400));
+    EXPECT_TRUE(Window().visible);
+    Command(ID_QUIT);
+    EXPECT_TRUE(dialog.IsEnded());
+}
+
 TEST_F(PlayerDlgTest, DoModalRunsUntilEndedAndDestroysTheWindow)
 {
     WriteMovie("main.swf", 550, 400);
