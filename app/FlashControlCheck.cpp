@@ -42,15 +42,11 @@ CString TrimBlanks(const CString& text)
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// The system's text for `code`, without its line end.
+// The system's text for `code`, on one line.
 CString ReasonText(DWORD code)
 {
-    char* text = nullptr;
-    FormatMessage(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, code, MakeLangId(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    CString reason = text ? TrimBlanks(text) : CString("error " + std::to_string(code));
-    LocalFree(text);
-    return reason;
+    CString reason = WithoutLineBreak(SystemMessageText(code));
+    return reason.empty() ? CString("error " + std::to_string(code)) : reason;
 }
 
 // The one message of a data folder that cannot take the control. The run
