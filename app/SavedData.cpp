@@ -1,6 +1,6 @@
 #include "app/SavedData.h"
 
-#include "platform/Com.h"
+#include "platform/DataFolder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -49,9 +49,10 @@ CString ExecutablePackageId(const CString& executablePath)
 
 CString SavedDataFolder(const CString& packageId)
 {
-    // The class registry's folder is the data folder of the whole program.
-    CString registry = platform::GetClassRegistryPath();
-    CString dataFolder = registry.substr(0, registry.find_last_of('/'));
+    // Without a data folder nothing is kept: never a folder at the root.
+    CString dataFolder = platform::UserDataFolder();
+    if (dataFolder.empty())
+        return {};
     CString id = IsValidPackageId(packageId) ? packageId : ExecutablePackageId(RunningExecutable());
-    return dataFolder + "/saved/" + id;
+    return dataFolder + "/quorvel/saved/" + id;
 }

@@ -16,7 +16,8 @@ CString ExecutablePackageId(const CString& executablePath);
 
 // The host path ("/" between folders) of the saved-data folder of the
 // package `packageId`: ${XDG_DATA_HOME:-$HOME/.local/share}/quorvel/saved/<id>,
-// XDG_DATA_HOME taken only when it is absolute, as for the class registry.
+// in the user's data folder (platform/DataFolder.h), as the class registry
+// is; empty when there is none (no absolute home): nothing is saved then.
 // An id that is empty or not of the valid form is replaced by
 // ExecutablePackageId of /proc/self/exe, which stays the same while the
 // player stays where it is. Nothing is created.

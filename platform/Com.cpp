@@ -1,5 +1,6 @@
 #include "platform/Com.h"
 
+#include "platform/DataFolder.h"
 #include "platform/ModuleCheck.h"
 
 #include <cstdio>
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <pwd.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -108,22 +108,9 @@ int GetCoInitializeCount()
 
 CString GetClassRegistryPath()
 {
-    CString base;
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    if (dataHome && dataHome[0] == '/') {
-        base = dataHome;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            const passwd* entry = getpwuid(getuid());
-            home = entry ? entry->pw_dir : nullptr;
-        }
-        // Without a home there is no registry: never one at the root.
-        if (!home || home[0] != '/')
-            return {};
-        base = CString(home) + "/.local/share";
-    }
-    return base + "/quorvel/classes.ini";
+    // Without a data folder there is no registry: never one at the root.
+    CString base = UserDataFolder();
+    return base.empty() ? CString() : base + "/quorvel/classes.ini";
 }
 
 CString LookupClassModule(const CLSID& clsid)

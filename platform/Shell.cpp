@@ -1,5 +1,6 @@
 #include "platform/Shell.h"
 
+#include "platform/DataFolder.h"
 #include "platform/ErrorCodes.h"
 #include "platform/HostPath.h"
 #include "platform/LastError.h"
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -36,20 +36,6 @@ CString& RegistrationProgram()
 {
     static CString s_program = "/proc/self/exe";
     return s_program;
-}
-
-std::string DataHome()
-{
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
-        return xdg;
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        passwd* entry = getpwuid(getuid());
-        home = entry ? entry->pw_dir : nullptr;
-    }
-    // A home that is no absolute path would put the folder below the
-    // current one, or at the root: there is no data folder then.
-    return home && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
 }
 
 // Makes every missing folder of `path`; false with the last error of the
@@ -106,8 +92,8 @@ int RunRegistration(const std::string& path, bool unregister, bool silent)
 
 CString GetSystemDirectoryName()
 {
-    std::string home = DataHome();
-    return home.empty() ? std::string() : home + "/quorvel/system";
+    CString data = UserDataFolder();
+    return data.empty() ? CString() : data + "/quorvel/system";
 }
 
 UINT GetSystemDirectory(LPSTR buffer, UINT size)

@@ -65,6 +65,11 @@ TEST(SavedData, LiesUnderTheDataHomeAsTheClassRegistryDoes)
     }
     // Nothing is made: the control makes the folder when a movie first saves.
     EXPECT_FALSE(std::filesystem::exists(home));
+    // Without an absolute home there is no data folder, and nothing is
+    // saved: never a folder below the current one or at the root.
+    ScopedEnv relativeHome("HOME", "relative/home");
+    ScopedEnv noXdg("XDG_DATA_HOME", nullptr);
+    EXPECT_EQ(SavedDataFolder("game-1"), "");
 }
 
 TEST(SavedData, AMissingOrMalformedIdFallsBackToTheExecutablesOwn)
