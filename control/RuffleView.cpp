@@ -232,8 +232,7 @@ CRuffleView::~CRuffleView()
 {
     if (!m_pView)
         return;
-    if (m_nPageWatch)
-        g_source_remove(m_nPageWatch);
+    StopPageWatch();
     // Removing the movie from the page stops its sound and makes the engine
     // write what it saved; the page says when that is done.
     if (m_bPageReady && m_nMovieGeneration > 0) {
@@ -258,8 +257,7 @@ CRuffleView::~CRuffleView()
 void CRuffleView::LoadPage()
 {
     webkit_web_view_load_uri(m_pView, PageUrl);
-    if (m_nPageWatch)
-        g_source_remove(m_nPageWatch);
+    StopPageWatch();
     m_nPageWatch = g_timeout_add_seconds(
         PageStartLimit(),
         +[](gpointer data) {
@@ -269,6 +267,13 @@ void CRuffleView::LoadPage()
             return gboolean(G_SOURCE_REMOVE);
         },
         this);
+}
+
+void CRuffleView::StopPageWatch()
+{
+    if (m_nPageWatch)
+        g_source_remove(m_nPageWatch);
+    m_nPageWatch = 0;
 }
 
 void CRuffleView::OnPageOverdue()
@@ -286,10 +291,13 @@ void CRuffleView::OnPageOverdue()
 
 void CRuffleView::OnWebProcessEnded(int reason)
 {
-    m_bPageReady = false;
-    m_bSavedDataSent = false;
+    // Only the control ends a process through the view (OnPageOverdue), and
+    // it starts the next one itself: should this news come after the new
+    // page is up, it must not mark that page as gone.
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
+    m_bPageReady = false;
+    m_bSavedDataSent = false;
     if (!CountEngineFailure())
         return;
     std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
@@ -304,9 +312,7 @@ bool CRuffleView::CountEngineFailure()
     m_webProcessEnds.push_back(now);
     if (m_webProcessEnds.size() < WebProcessEndLimit)
         return true;
-    if (m_nPageWatch)
-        g_source_remove(m_nPageWatch);
-    m_nPageWatch = 0;
+    StopPageWatch();
     std::fprintf(stderr, "quorvel: the movie engine keeps failing; the player ends\n");
     GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_pView));
     GtkWidget* message = gtk_message_dialog_new(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
@@ -485,9 +491,7 @@ void CRuffleView::HandleMessage(
     bool current = load == std::to_string(m_nMovieGeneration);
     if (type == "ready") {
         m_bPageReady = true;
-        if (m_nPageWatch)
-            g_source_remove(m_nPageWatch);
-        m_nPageWatch = 0;
+        StopPageWatch();
         if (Debugging())
             Run("window.quorvel.debug()");
         if (m_bMoviePending)

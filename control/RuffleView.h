@@ -72,6 +72,7 @@ private:
     std::string BackgroundScript() const;
     // Loads the engine's page, and watches that it says it is ready in time.
     void LoadPage();
+    void StopPageWatch();
     void OnPageOverdue();
     void OnWebProcessEnded(int reason);
     // Counts a web process that ended or never started. False once they are
