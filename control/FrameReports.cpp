@@ -1,8 +1,8 @@
 #include "control/FrameReports.h"
 
 #include "movie/MovieFile.h"
+#include "platform/LittleEndianWriter.h"
 
-#include <cstring>
 #include <string>
 
 namespace {
@@ -17,33 +17,22 @@ constexpr DWORD FileAttributeActionScript3 = 0x08;
 constexpr BYTE ActionGetUrl = 0x83;
 constexpr BYTE ActionEnd = 0x00;
 
-void PutWord(std::vector<BYTE>& out, DWORD value)
-{
-    out.push_back(BYTE(value));
-    out.push_back(BYTE(value >> 8));
-}
-
-void PutDword(std::vector<BYTE>& out, DWORD value)
-{
-    PutWord(out, value & 0xFFFF);
-    PutWord(out, value >> 16);
-}
-
 void PutFrameReport(std::vector<BYTE>& out, DWORD frame)
 {
     std::string url = std::string("FSCommand:") + FrameReportCommand;
     std::string target = std::to_string(frame);
     DWORD actionLength = DWORD(url.size() + 1 + target.size() + 1);
     DWORD tagLength = 3 + actionLength + 1;
-    PutWord(out, (TagDoAction << 6) | 0x3F); // long form: the length never needs care
-    PutDword(out, tagLength);
-    out.push_back(ActionGetUrl);
-    PutWord(out, actionLength);
-    out.insert(out.end(), url.begin(), url.end());
-    out.push_back(0);
-    out.insert(out.end(), target.begin(), target.end());
-    out.push_back(0);
-    out.push_back(ActionEnd);
+    LittleEndianWriter put(out);
+    put.U16(WORD(TagDoAction << 6 | 0x3F)); // long form: the length never needs care
+    put.U32(tagLength);
+    put.U8(ActionGetUrl);
+    put.U16(WORD(actionLength));
+    put.Text(url);
+    put.U8(0);
+    put.Text(target);
+    put.U8(0);
+    put.U8(ActionEnd);
 }
 
 } // namespace
@@ -96,7 +85,7 @@ std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
     }
     if (tags.HeaderCut())
         return std::nullopt;
-    DWORD total = DWORD(out.size());
-    std::memcpy(out.data() + 4, &total, 4); // little-endian host
+    // The declared length: the whole file, uncompressed now.
+    LittleEndianWriter(out).PatchU32(4, DWORD(out.size()));
     return out;
 }

@@ -32,6 +32,13 @@ public:
         m_out[offset] = BYTE(value);
     }
 
+    // Overwrites four bytes already written, from `offset` on.
+    void PatchU32(std::size_t offset, std::uint32_t value)
+    {
+        PatchU16(offset + 2, std::uint16_t(value >> 16));
+        PatchU16(offset, std::uint16_t(value));
+    }
+
     std::size_t Size() const { return m_out.size(); }
 
 private:
