@@ -11,10 +11,6 @@ void CDialogPlayerRunner::RunPlayer(CPlayerApp& app)
     CPlayerDlg dialog(nullptr);
     app.m_pMainWnd = &dialog;
     m_pDialog = &dialog;
-    // A stop asked for while the package was unpacked ends the window before
-    // it runs.
-    if (app.StopRequested())
-        dialog.EndDialog(IDCANCEL);
     m_progress.CloseWhenIdle();
     // A window that could not be made is said, never taken for a quit.
     if (dialog.DoModal() == -1 && !app.StopRequested()) {

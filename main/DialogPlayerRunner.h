@@ -2,7 +2,6 @@
 
 #include "app/PlayerSeams.h"
 
-class CDialog;
 class CGtkUnpackProgress;
 class CPlayerDlg;
 
