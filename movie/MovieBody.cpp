@@ -3,8 +3,14 @@
 #include <utility>
 
 CMovieBody::CMovieBody(std::vector<BYTE> bytes, bool cut)
-    : m_bytes(std::move(bytes))
+    : m_owned(std::move(bytes))
+    , m_bytes(m_owned)
     , m_bCut(cut)
+{
+}
+
+CMovieBody::CMovieBody(std::span<const BYTE> stored)
+    : m_bytes(stored)
 {
 }
 

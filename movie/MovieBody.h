@@ -9,10 +9,20 @@
 #include <vector>
 
 // A movie's body as it is once decompressed: the frame header, then the
-// root tags.
+// root tags. It owns what a decoder made, and only views a stored body
+// (the file's own bytes, which must outlive it): a stored movie is never
+// copied to be read.
 class CMovieBody {
 public:
+    // A decoded body, owned.
     CMovieBody(std::vector<BYTE> bytes, bool cut);
+    // A stored body, viewed in place.
+    explicit CMovieBody(std::span<const BYTE> stored);
+
+    CMovieBody(CMovieBody&&) = default;
+    CMovieBody& operator=(CMovieBody&&) = default;
+    CMovieBody(const CMovieBody&) = delete;
+    CMovieBody& operator=(const CMovieBody&) = delete;
 
     std::span<const BYTE> Bytes() const { return m_bytes; }
 
@@ -28,6 +38,9 @@ public:
     CTagReader Tags() const;
 
 private:
-    std::vector<BYTE> m_bytes {};
+    // A decoded body's bytes; empty for a stored one. Moving a vector keeps
+    // its buffer, so m_bytes stays valid across moves.
+    std::vector<BYTE> m_owned {};
+    std::span<const BYTE> m_bytes {};
     bool m_bCut { false };
 };

@@ -69,7 +69,7 @@ std::optional<CMovieBody> CMovieFile::Body(std::uint64_t limit) const
     case MovieCoding::Unknown:
         break;
     }
-    return CMovieBody(std::vector<BYTE>(data.begin(), data.end()), false);
+    return CMovieBody(data);
 }
 
 std::optional<CMovieBody> CMovieFile::WholeBody() const

@@ -42,7 +42,8 @@ public:
     std::span<const BYTE> Data() const;
 
     // The body, decompressed into at most `limit` bytes. A stored body, and
-    // one of unknown coding, is the data as it is, whatever the limit.
+    // one of unknown coding, is the data as it is, whatever the limit: a
+    // view of the file's bytes, valid while they are.
     // Nothing without a header, or when decompression fails.
     std::optional<CMovieBody> Body(std::uint64_t limit) const;
 

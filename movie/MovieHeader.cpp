@@ -66,7 +66,8 @@ std::optional<CMovieBody> ReadBody(CFile& file)
     if (!movie.HasHeader())
         return CMovieBody({}, false); // too short for its header: an empty body
     DWORD declared = movie.DeclaredLength();
-    if (movie.Coding() == MovieCoding::Lzma) {
+    MovieCoding coding = movie.Coding();
+    if (coding == MovieCoding::Lzma) {
         // Only the header's bytes are decoded, and never more than L - 8.
         ReadMore(file, bytes, LzmaHeaderInput);
         std::uint64_t length = declared >= 8 ? declared - 8 : 0;
@@ -75,6 +76,11 @@ std::optional<CMovieBody> ReadBody(CFile& file)
     // The body has always been read into L - 4 bytes; below 4 there is none.
     std::uint64_t capacity = declared >= 4 ? declared - 4 : 0;
     ReadMore(file, bytes, capacity);
+    if (coding != MovieCoding::Zlib) {
+        // The data as it is: the body keeps these bytes, which end here.
+        bytes.erase(bytes.begin(), bytes.begin() + std::ptrdiff_t(CMovieFile::HeaderSize));
+        return CMovieBody(std::move(bytes), false);
+    }
     std::optional<CMovieBody> body = CMovieFile(bytes).Body(capacity);
     // A zlib stream that does not fit in full is as damaged as any other.
     if (!body || body->IsCut())

@@ -115,8 +115,11 @@ TEST(MovieFile, DeclaredLengthsBoundDecompressionButNotAStoredBody)
                 << declared;
     }
     for (DWORD declared : { 0u, 8u + 10u, 0xFFFFFFFFu }) {
-        auto stored = CMovieFile(Movie().Build({ .declaredLength = declared })).WholeBody();
+        // A stored body is a view of the file's bytes: they must stay.
+        std::vector<BYTE> bytes = Movie().Build({ .declaredLength = declared });
+        auto stored = CMovieFile(bytes).WholeBody();
         ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->Bytes().data(), bytes.data() + CMovieFile::HeaderSize);
         EXPECT_EQ(stored->Bytes().size(), body);
     }
 }
