@@ -178,7 +178,8 @@ class Suite(control_e2e.ControlTest):
                               "--main", movie), **env)
         self.placed_at(312, 234, 400, 300)
         # The white stage first, then a little time for the text to settle.
-        self.assertTrue(self.shows(330, 300, (255, 255, 255)), "the movie never showed")
+        self.assertTrue(self.shows(330, 300, (255, 255, 255)),
+                        "%s never showed (%s); stderr: %s" % (movie, self.pixel(330, 300), self.stderr_text()))
         time.sleep(1.0)
         return self.ink(332, 334, 360, 60)
 

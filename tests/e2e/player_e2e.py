@@ -103,6 +103,12 @@ class PlayerTest(unittest.TestCase):
         if self.player and self.player.poll() is None:
             self.player.kill()
             self.player.wait()
+        # What the last player said, for a failure's report (ctest shows a
+        # test's output only when it fails).
+        stderr_path = getattr(self, "stderr_path", None)
+        if stderr_path and os.path.exists(stderr_path) and os.path.getsize(stderr_path):
+            with open(stderr_path, errors="replace") as said:
+                sys.stderr.write("--- the last player's stderr ---\n" + said.read()[-20000:] + "\n---\n")
         self.display.close()
         shutil.rmtree(self.scratch, ignore_errors=True)
 
