@@ -36,6 +36,15 @@ def memory_kb(pid):
                     values[key] = int(line.split()[1])
     except OSError:
         pass
+    # Threads: an engine instance that leaves its audio or drawing threads
+    # behind shows here first.
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith("Threads:"):
+                    values["Threads"] = int(line.split()[1])
+    except OSError:
+        pass
     return values
 
 
@@ -71,7 +80,7 @@ def main():
     web = None
     try:
         print(f"play-all of {', '.join(MOVIES)} for {args.minutes:g} minutes; web process memory:")
-        print(f"{'min':>6} {'PSS MB':>8} {'RSS MB':>8} {'anon MB':>8} {'changes':>8}")
+        print(f"{'min':>6} {'PSS MB':>8} {'RSS MB':>8} {'anon MB':>8} {'threads':>8} {'changes':>8}")
         while time.monotonic() - start < args.minutes * 60 and proc.poll() is None:
             colour = ff.pixel(env, CENTRE)
             if colour and colour != "srgb(0,0,0)":
@@ -85,7 +94,7 @@ def main():
                 if m:
                     samples.append(((now - start) / 60, m))
                     print(f"{(now - start) / 60:6.1f} {m['Pss'] / 1024:8.1f} {m['Rss'] / 1024:8.1f} "
-                          f"{m.get('Anonymous', 0) / 1024:8.1f} {changes:8d}", flush=True)
+                          f"{m.get('Anonymous', 0) / 1024:8.1f} {m.get('Threads', 0):8d} {changes:8d}", flush=True)
                 next_sample += args.every
             time.sleep(0.25)
         ended = proc.poll()
