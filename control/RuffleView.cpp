@@ -8,6 +8,7 @@
 #include "control/LinkPolicy.h"
 #include "control/MovieText.h"
 #include "control/PackageFiles.h"
+#include "control/SessionBus.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
 
@@ -137,6 +138,9 @@ WebKitWebContext* SharedContext()
         // or more; a higher threshold leaves that tier to code that stays
         // hot. An explicit setting of the user's wins.
         g_setenv("JSC_thresholdForOMGOptimizeAfterWarmUp", "5000000", FALSE);
+        // The web processes want a session bus; without the user's they get
+        // ours (SessionBus.h).
+        CSessionBus::EnsureForWebProcesses();
         // Ephemeral: the web view keeps nothing on disk. What movies save is
         // kept by the control itself (CSavedObjects), per package.
         WebKitWebContext* context = webkit_web_context_new_ephemeral();
@@ -438,9 +442,12 @@ void CRuffleView::OpenLink(const std::string& url)
     }
     // The desktop's default handler for the scheme (or, for a file of the
     // package, for its type), as the user's settings choose it.
+    GAppLaunchContext* launch = g_app_launch_context_new();
+    if (CSessionBus::IsOurs())
+        g_app_launch_context_unsetenv(launch, "DBUS_SESSION_BUS_ADDRESS");
     auto* shown = new std::string(url);
     g_app_info_launch_default_for_uri_async(
-        decision.target.c_str(), nullptr, nullptr,
+        decision.target.c_str(), launch, nullptr,
         +[](GObject*, GAsyncResult* result, gpointer data) {
             std::unique_ptr<std::string> link(static_cast<std::string*>(data));
             GError* error = nullptr;
@@ -451,6 +458,7 @@ void CRuffleView::OpenLink(const std::string& url)
             }
         },
         shown);
+    g_object_unref(launch);
 }
 
 void CRuffleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, void* data)

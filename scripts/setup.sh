@@ -15,6 +15,8 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio pulseaudio pulseaudio-utils
     # One small font with Chinese, Japanese and Korean glyphs, for the device-text tests.
     fonts-wqy-microhei
+    # The session bus the control starts for the engine where the user has none.
+    dbus-daemon
 )
 # The movie engine comes from the npm registry; Node.js may already be there.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -76,8 +76,12 @@ class Suite(control_e2e.ControlTest):
         for the test's own user that writes every URI it gets to a file."""
         self.links_log = os.path.join(self.scratch, "links.txt")
         handler = os.path.join(self.scratch, "open-link")
+        # It also notes the session bus it was given: the player's own must
+        # not reach a program that can outlive it.
+        self.links_bus_log = os.path.join(self.scratch, "links-bus.txt")
         with open(handler, "w") as out:
-            out.write('#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s"\n' % self.links_log)
+            out.write('#!/bin/sh\nprintf "%%s\\n" "${DBUS_SESSION_BUS_ADDRESS:-none}" >> "%s"\n'
+                      'printf "%%s\\n" "$1" >> "%s"\n' % (self.links_bus_log, self.links_log))
         os.chmod(handler, 0o755)
         applications = os.path.join(self.env["XDG_DATA_HOME"], "applications")
         os.makedirs(applications, exist_ok=True)
@@ -233,6 +237,54 @@ class Suite(control_e2e.ControlTest):
         self.assertTrue(self.shows(10, 384, BLUE, 5.0), "the band shows %s" % (self.pixel(10, 384),))
         self.assertTrue(self.shows(1013, 384, BLUE, 5.0), "the band shows %s" % (self.pixel(1013, 384),))
         self.quit_with_escape()
+
+    def session_buses(self):
+        """Our dbus-daemons serving this test (their sockets are in its TMPDIR)
+        and the sockets there."""
+        daemons = []
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                        words = cmdline.read().decode(errors="replace").split("\0")
+                except OSError:
+                    continue
+                if words[0].endswith("dbus-daemon") and any(self.env["TMPDIR"] in w for w in words):
+                    daemons.append(int(entry))
+        sockets = [name for name in os.listdir(self.env["TMPDIR"]) if name.startswith("quorvel-bus-")]
+        return daemons, sockets
+
+    def test_without_a_session_bus_sound_is_quiet_on_stderr_and_the_bus_goes_with_the_player(self):
+        # The user's own bus, where there is one, is the one used (the last round).
+        self.start_sound_server()
+        game = self.build([os.path.join(self.movies, "stream.swf"), os.path.join(self.movies, "part2.swf")],
+                          "--main", "stream.swf")
+        for ending in ("escape", "kill"):
+            self.start(game)
+            self.placed_at(312, 234, 400, 300)
+            self.assertTrue(self.cycling(), "the movie never played")
+            self.assertGreater(self.record_peak(1.0), 3000, "no sound reached the sound server")
+            daemons, sockets = self.session_buses()
+            self.assertEqual((len(daemons), len(sockets)), (1, 1), "the player's bus: %s" % ((daemons, sockets),))
+            if ending == "escape":
+                self.quit_with_escape()
+                # WebKit's media session found a bus: no warning for it.
+                self.assertNotIn("D-Bus", self.stderr_text())
+            else:
+                self.player.kill()
+                self.player.wait()
+            self.assertTrue(wait_for(lambda: self.session_buses() == ([], []), 5.0),
+                            "left after %s: %s" % (ending, self.session_buses(),))
+        # With the user's own bus the player starts none.
+        user_bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--nopidfile", "--print-pid=1",
+                                   "--print-address=1", "--address=unix:path=" + os.path.join(self.scratch, "bus")],
+                                  env=self.env, capture_output=True, text=True, check=True).stdout.split()
+        self.addCleanup(os.kill, int(user_bus[1]), signal.SIGTERM)
+        self.start(game, DBUS_SESSION_BUS_ADDRESS=user_bus[0])
+        self.assertTrue(self.cycling(), "the movie never played on the user's bus")
+        self.assertEqual(self.session_buses(), ([], []))
+        self.quit_with_escape()
+        self.assertNotIn("D-Bus", self.stderr_text())
 
     def test_sound_stops_when_play_all_moves_on(self):
         self.start_sound_server()
@@ -408,6 +460,8 @@ class Suite(control_e2e.ControlTest):
                     "link refused: links of this kind are not opened: file:///etc/passwd"]
         self.assertTrue(wait_for(lambda: all(r in self.stderr_text() for r in refusals), 20.0), self.stderr_text())
         self.assertEqual(len(self.opened_links()), 6, self.opened_links())
+        with open(self.links_bus_log) as log:
+            self.assertEqual({line.strip() for line in log}, {"none"}, "a link's handler got the player's bus")
         # The page is still there: the bar along the top still moves.
         self.assertTrue(self.moving(542, 274), "the movie stands still after its links")
         self.quit_with_escape()
