@@ -1,5 +1,7 @@
 #include "control/SessionBus.h"
 
+#include "control/PercentEncoding.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -22,18 +24,9 @@ constexpr int EndMilliseconds = 2000;
 // result needs no escaping in XML either.
 std::string AddressEscaped(const std::string& path)
 {
-    static const char digits[] = "0123456789abcdef";
-    std::string escaped;
-    for (unsigned char c : path) {
-        if (g_ascii_isalnum(c) || c == '-' || c == '_' || c == '/' || c == '.' || c == '*') {
-            escaped += char(c);
-        } else {
-            escaped += '%';
-            escaped += digits[c >> 4];
-            escaped += digits[c & 15];
-        }
-    }
-    return escaped;
+    return PercentEncode(path, [](unsigned char c) {
+        return g_ascii_isalnum(c) || c == '-' || c == '_' || c == '/' || c == '.' || c == '*';
+    });
 }
 
 // A bus for this user's own processes: no services to activate, no
