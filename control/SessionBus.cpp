@@ -184,23 +184,22 @@ bool CSessionBus::Start()
         address.append(chunk, size_t(got));
     }
     ::unlink(config.c_str());
-    size_t end = address.find('\n');
-    if (end == std::string::npos || end == 0) {
-        End(child);
-        ::close(output);
-        ::unlink(socket.c_str());
-        return false;
-    }
     m_daemon = child;
     m_output = output;
     m_socket = socket;
+    size_t end = address.find('\n');
+    if (end == std::string::npos || end == 0) {
+        Stop();
+        return false;
+    }
     m_address = address.substr(0, end);
     return true;
 }
 
-CSessionBus::~CSessionBus()
+void CSessionBus::Stop()
 {
-    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && address == m_address)
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        address && !m_address.empty() && address == m_address)
         g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
     if (m_daemon > 0)
         End(m_daemon);
@@ -208,4 +207,13 @@ CSessionBus::~CSessionBus()
         ::close(m_output);
     if (!m_socket.empty())
         ::unlink(m_socket.c_str());
+    m_daemon = -1;
+    m_output = -1;
+    m_socket.clear();
+    m_address.clear();
+}
+
+CSessionBus::~CSessionBus()
+{
+    Stop();
 }

@@ -30,6 +30,8 @@ public:
 private:
     CSessionBus() = default;
     bool Start();
+    // Ends the daemon and removes its socket; forgets them.
+    void Stop();
     static CSessionBus* Ours();
 
     pid_t m_daemon { -1 };
