@@ -83,6 +83,11 @@ void CPlayerApp::SetUnpackProgress(IUnpackProgress* progress)
     m_pProgress = progress ? progress : &s_nullProgress;
 }
 
+void CPlayerApp::SetWorkspaceGuard(IWorkspaceGuard* guard)
+{
+    m_pGuard = guard ? guard : &s_nullGuard;
+}
+
 void CPlayerApp::RequestStop(int signal)
 {
     if (!m_nStopSignal)
@@ -102,7 +107,12 @@ BOOL CPlayerApp::InitInstance()
     AfxEnableControlContainer();
     Enable3dControls();
 
-    m_pInstaller->EnsureFlashControl();
+    // Without the libraries the control needs, the window could only stay
+    // blank: the user has been told what is missing.
+    if (!m_pInstaller->EnsureFlashControl()) {
+        SetExitCode(ExitEngineMissing);
+        return FALSE;
+    }
 
     if (StopRequested())
         return FALSE;
@@ -130,6 +140,9 @@ BOOL CPlayerApp::InitInstance()
     m_strWorkspace = claimed;
     // What killed runs left behind, in workspaces nobody holds any more.
     SweepStaleWorkspaces(m_strWorkspaceBase, m_strWorkspace);
+    // Before a decrypted byte is written: whatever ends this run, the guard
+    // empties the workspace.
+    m_pGuard->Watch(m_strWorkspace, m_strWorkspaceBase);
 
     HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(IDR_PACKAGE), RT_PACKAGE);
     if (!resource) {

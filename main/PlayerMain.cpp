@@ -2,6 +2,7 @@
 
 #include "app/FlashControlCheck.h"
 #include "app/PlayerApp.h"
+#include "app/WorkspaceGuard.h"
 #include "main/DialogPlayerRunner.h"
 #include "main/GtkUnpackProgress.h"
 #include "platform/Shell.h"
@@ -36,6 +37,7 @@ public:
 CPlayerApp s_app;
 CFlashControlInstaller s_installer;
 CNoDisplayRunner s_noDisplayRunner;
+CWorkspaceGuard s_guard;
 CGtkUnpackProgress s_progress;
 CDialogPlayerRunner s_dialogRunner { s_progress };
 platform::CGtkMessageBoxPresenter* s_pPresenter = nullptr;
@@ -74,6 +76,11 @@ void CatchDisplayLoss()
 
 int main(int argc, char** argv)
 {
+    // The workspace's guard is this executable started afresh, too.
+    if (int status = RunWorkspaceGuard(argc, argv); status >= 0) {
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
     // The registration tool (regsvr32) is this executable started afresh. It
     // ends without running the destructors of the module it loaded, as the
     // tool always has.
@@ -86,6 +93,7 @@ int main(int argc, char** argv)
 
     RegisterBuiltInResources();
     s_app.SetControlInstaller(&s_installer);
+    s_app.SetWorkspaceGuard(&s_guard);
 
     // The program compares and formats text the same way in every locale;
     // the locale only picks the menu's language, from the environment.
