@@ -60,6 +60,19 @@ class Suite(control_e2e.ControlTest):
             process.wait()
             self.fail("the player did not end on signal %d" % sig)
 
+    def guards(self):
+        """The live workspace guards of this test's players."""
+        found = []
+        for entry in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                    words = cmdline.read().split(b"\0")
+            except OSError:
+                continue
+            if b"--guard-workspace" in words and any(w.startswith(self.scratch.encode()) for w in words):
+                found.append(int(entry))
+        return found
+
     def damage(self, how):
         """Puts a damaged flash8.ocx where the control is installed and registers it."""
         os.makedirs(os.path.dirname(self.installed()), exist_ok=True)
@@ -92,9 +105,41 @@ class Suite(control_e2e.ControlTest):
         with open(self.stderr_path) as err:
             self.assertIn("connection to the display was lost", err.read())
 
+    def test_a_killed_player_is_emptied_by_its_guard_and_another_is_untouched(self):
+        game = self.package(["small.swf", "medium.swf", "large.swf"], "--play-all")
+        first = self.launch(game)
+        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 1))
+        second = self.launch(game)
+        self.player = second
+        self.stderr_path = second.stderr_path
+        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 2), "no second window")
+        sibling = self.workspace() + "-2"
+        playing = sorted(["small.swf", "medium.swf", "large.swf", "package.ini"])
+        self.assertTrue(wait_for(lambda: os.path.isdir(sibling) and sorted(os.listdir(sibling)) == playing))
+        self.assertEqual(sorted(os.listdir(self.workspace())), playing)
+        self.assertEqual(len(self.guards()), 2)
+
+        first.kill()
+        first.wait()
+        # No other start: the guard alone empties it, and ends.
+        self.assertTrue(wait_for(lambda: os.listdir(self.workspace()) == [], 20.0), os.listdir(self.workspace()))
+        self.assertTrue(wait_for(lambda: len(self.guards()) == 1, 20.0), "the guard stayed")
+        self.assertEqual(sorted(os.listdir(sibling)), playing)
+        self.assertEqual(len(self.windows_titled("Quorvel")), 1)
+        # A sibling goes with its player, killed as well.
+        second.kill()
+        second.wait()
+        self.assertTrue(wait_for(lambda: not os.path.exists(sibling), 20.0), "the sibling stayed")
+        self.assertTrue(wait_for(lambda: not self.guards(), 20.0), "the guard stayed")
+
     def test_a_killed_run_is_emptied_by_the_next_start(self):
         game = self.package(["loop.swf", "small.swf"])
         self.start(game)
+        # Power lost: the guard goes with the player.
+        guards = wait_for(self.guards)
+        self.assertTrue(guards)
+        for pid in guards:
+            os.kill(pid, signal.SIGKILL)
         self.player.kill()
         self.player.wait()
         left = set(os.listdir(self.workspace()))
