@@ -108,15 +108,21 @@ class Suite(control_e2e.ControlTest):
         with open(self.stderr_path) as err:
             self.assertIn("connection to the display was lost", err.read())
 
-    def test_a_killed_player_is_emptied_by_its_guard_and_another_is_untouched(self):
+    def two_players(self):
+        """Two players of one play-all package, each with its window: the
+        first holds the workspace, the second its sibling -2."""
         game = self.package(["small.swf", "medium.swf", "large.swf"], "--play-all")
         first = self.launch(game)
         self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 1))
         second = self.launch(game)
         self.player = second
         self.stderr_path = second.stderr_path
-        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 2), "no second window")
-        sibling = self.workspace() + "-2"
+        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 2),
+                        "the second player's window never came")
+        return first, second, self.workspace() + "-2"
+
+    def test_a_killed_player_is_emptied_by_its_guard_and_another_is_untouched(self):
+        first, second, sibling = self.two_players()
         playing = sorted(["small.swf", "medium.swf", "large.swf", "package.ini"])
         self.assertTrue(wait_for(lambda: os.path.isdir(sibling) and sorted(os.listdir(sibling)) == playing))
         self.assertEqual(sorted(os.listdir(self.workspace())), playing)
@@ -164,15 +170,7 @@ class Suite(control_e2e.ControlTest):
     # Item 2: every running player has its own workspace.
 
     def test_two_players_each_keep_their_own_workspace(self):
-        game = self.package(["small.swf", "medium.swf", "large.swf"], "--play-all")
-        first = self.launch(game)
-        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 1))
-        second = self.launch(game)
-        self.player = second
-        self.stderr_path = second.stderr_path
-        windows = wait_for(lambda: len(self.windows_titled("Quorvel")) == 2 and self.windows_titled("Quorvel"))
-        self.assertTrue(windows, "the second player's window never came")
-        sibling = self.workspace() + "-2"
+        first, second, sibling = self.two_players()
         self.assertTrue(wait_for(lambda: os.path.isdir(sibling) and "large.swf" in os.listdir(sibling)))
         self.assertIn("large.swf", os.listdir(self.workspace()))
 
