@@ -111,6 +111,9 @@ BOOL CPlayerApp::InitInstance()
     // blank: the user has been told what is missing.
     if (!m_pInstaller->EnsureFlashControl()) {
         SetExitCode(ExitEngineMissing);
+        // Nothing is unpacked; what a lost run left is emptied all the same.
+        if (CString base = FormWorkspacePath(); !base.empty())
+            SweepStaleWorkspaces(base, {});
         return FALSE;
     }
 
