@@ -18,7 +18,7 @@ constexpr std::array<KnownLibrary, 13> Known = { {
     { "libwebkit2gtk-4.1.so.0", "WebKitGTK 4.1", "libwebkit2gtk-4.1-0", "webkit2gtk4.1" },
     { "libjavascriptcoregtk-4.1.so.0", "the JavaScriptCore of WebKitGTK 4.1", "libjavascriptcoregtk-4.1-0",
         "javascriptcoregtk4.1" },
-    { "libsoup-3.0.so.0", "libsoup 3, which comes with WebKitGTK 4.1", "libsoup-3.0-0", "libsoup3" },
+    { "libsoup-3.0.so.0", "libsoup 3", "libsoup-3.0-0", "libsoup3" },
     { "libgstreamer-1.0.so.0", "GStreamer", "libgstreamer1.0-0", "gstreamer1" },
     { "libgstbase-1.0.so.0", "GStreamer's base library", "libgstreamer1.0-0", "gstreamer1" },
     { "libgstapp-1.0.so.0", GstBase, "libgstreamer-plugins-base1.0-0", "gstreamer1-plugins-base" },

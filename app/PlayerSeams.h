@@ -7,8 +7,8 @@ class CPlayerApp;
 
 // The steps of start-up that belong to other parts of the program: the
 // Flash control check, the player window, what is shown while the package
-// unpacks and the watch kept over the workspace. Each has a do-nothing form, CNull..., which CPlayerApp
-// uses until (and where) a real one is set.
+// unpacks and the watch kept over the workspace. Each has a do-nothing
+// form, CNull..., which CPlayerApp uses until (and where) a real one is set.
 class IControlInstaller {
 public:
     virtual ~IControlInstaller() = default;

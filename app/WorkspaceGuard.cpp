@@ -45,13 +45,28 @@ void CWorkspaceGuard::Watch(const std::string& workspace, const std::string& bas
         return;
     // The reading end goes to the guard; the writing end stays here alone
     // (close-on-exec, so no program this process starts holds it open).
+    // Both are moved above the standard streams, which the guard's are made
+    // over; the guard's copy of the reading end is the one that is
+    // inherited (a program started meanwhile may hold it too, which keeps
+    // nothing open that matters: the end is the last writer's going).
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         std::fprintf(stderr, "quorvel: the workspace guard cannot start: %s\n", std::strerror(errno));
         return;
     }
-    ::fcntl(ends[0], F_SETFD, 0);
-    std::vector<std::string> words = { "/proc/self/exe", GuardSwitch, std::to_string(ends[0]),
+    int reading = ::fcntl(ends[0], F_DUPFD, 3);
+    int writing = ::fcntl(ends[1], F_DUPFD_CLOEXEC, 3);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    if (reading < 0 || writing < 0) {
+        std::fprintf(stderr, "quorvel: the workspace guard cannot start: %s\n", std::strerror(errno));
+        if (reading >= 0)
+            ::close(reading);
+        if (writing >= 0)
+            ::close(writing);
+        return;
+    }
+    std::vector<std::string> words = { "/proc/self/exe", GuardSwitch, std::to_string(reading),
         std::to_string(::getpid()), workspace, base };
     std::vector<char*> arguments;
     for (auto& word : words)
@@ -77,13 +92,13 @@ void CWorkspaceGuard::Watch(const std::string& workspace, const std::string& bas
     int error = ::posix_spawn(&child, words[0].c_str(), &actions, &attributes, arguments.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    ::close(ends[0]);
+    ::close(reading);
     if (error != 0) {
         std::fprintf(stderr, "quorvel: the workspace guard cannot start: %s\n", std::strerror(error));
-        ::close(ends[1]);
+        ::close(writing);
         return;
     }
-    m_nPipe = ends[1];
+    m_nPipe = writing;
 }
 
 int RunWorkspaceGuard(int argc, char** argv)

@@ -14,7 +14,7 @@ struct LinkDecision {
     Kind kind { Kind::Refused };
     std::string target {};
     // The link as the movie wrote it, for what the user is told: without
-    // the page's wrapping, a file of the package by its name there.
+    // the page's wrapping, a file of the package by its relative path.
     std::string link {};
 };
 

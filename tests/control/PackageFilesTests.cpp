@@ -117,7 +117,7 @@ TEST(LinkPolicy, WebAndMailGoToTheDesktopAndPackageFilesAsFiles)
     LinkDecision help = DecideLink(std::string(PackageBase) + "docs/help%20page.html?x=1", folder);
     EXPECT_EQ(help.kind, LinkDecision::Kind::Desktop);
     EXPECT_EQ(help.target, "file://" + folder + "/help%20page.html");
-    EXPECT_EQ(help.link, "help page.html");
+    EXPECT_EQ(help.link, "docs/help page.html?x=1");
 
     EXPECT_EQ(
         DecideLink(std::string(PackageBase) + "missing.html", folder).kind, LinkDecision::Kind::Refused);
