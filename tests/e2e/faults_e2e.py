@@ -166,6 +166,8 @@ class Suite(control_e2e.ControlTest):
         self.x("xdotool", "key", "Escape")
         self.assertEqual(self.ended(), 0)
         self.assertEqual(os.listdir(self.workspace()), [])
+        # A guard ends with its player's own end as well.
+        self.assertTrue(wait_for(lambda: not self.guards(), 20.0), "the guard stayed")
 
     # Item 2: every running player has its own workspace.
 

@@ -494,10 +494,10 @@ class Suite(control_e2e.ControlTest):
                 os.symlink("/usr/share/" + kept, os.path.join(share, kept))
         empty = os.path.join(self.scratch, "empty")
         os.makedirs(empty, exist_ok=True)
-        programs = os.path.join(self.scratch, "bin-%s" % opener)
+        programs = os.path.join(self.scratch, "bin-xdg-open" if opener else "bin-plain")
         os.makedirs(programs)
         os.symlink(shutil.which("dbus-daemon"), os.path.join(programs, "dbus-daemon"))
-        self.links_log = os.path.join(self.scratch, "xdg-open-%s.txt" % opener)
+        self.links_log = os.path.join(self.scratch, "xdg-open.txt")
         if opener:
             with open(os.path.join(programs, "xdg-open"), "w") as out:
                 out.write('#!/bin/sh\nprintf "%%s\\n" "$#" "$@" >> "%s"\n' % self.links_log)
