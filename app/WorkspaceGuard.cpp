@@ -66,7 +66,8 @@ void CWorkspaceGuard::Watch(const std::string& workspace, const std::string& bas
             ::close(writing);
         return;
     }
-    std::vector<std::string> words = { "/proc/self/exe", GuardSwitch, std::to_string(reading),
+    // This executable afresh, under the name it was started by.
+    std::vector<std::string> words = { program_invocation_name, GuardSwitch, std::to_string(reading),
         std::to_string(::getpid()), workspace, base };
     std::vector<char*> arguments;
     for (auto& word : words)
@@ -89,7 +90,7 @@ void CWorkspaceGuard::Watch(const std::string& workspace, const std::string& bas
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     std::fflush(nullptr);
     pid_t child = 0;
-    int error = ::posix_spawn(&child, words[0].c_str(), &actions, &attributes, arguments.data(), environ);
+    int error = ::posix_spawn(&child, "/proc/self/exe", &actions, &attributes, arguments.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(reading);
