@@ -11,6 +11,7 @@
 #include "tools/pack/OutputFile.h"
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageId.h"
+#include "tools/pack/WindowsPackage.h"
 
 #include "app/PackagePassword.h"
 #include "movie/MovieName.h"
@@ -50,7 +51,8 @@ const char* const s_usage
     = "usage: quorvel-pack build -o OUTPUT [--main NAME] [--play-all] [--fullscreen] [--ini FILE]\n"
       "                          [--id ID] [--no-encrypt] [--store] [--no-control] [--control PATH]\n"
       "                          [--player PATH] INPUT...\n"
-      "INPUT: movies and folders of movies, or one ready .zip used as it is.\n"
+      "INPUT: movies and folders of movies, Windows players (their packages), or one ready .zip used as\n"
+      "       it is.\n"
       "ID: the package's identity (1 to 64 of A-Z a-z 0-9 _ -), under which the player keeps what\n"
       "    its movies save; by default the one package.ini has, else a new random one.\n";
 
@@ -475,8 +477,12 @@ int RunBuild(std::span<char* const> arguments)
         zip.path = options.inputs.front();
     } else {
         std::vector<std::string> notes;
-        if (!CollectBuildInputs(options.inputs, items, notes, error))
-            return ReportError(error);
+        for (const std::string& input : options.inputs) {
+            bool collected = IsWindowsExecutable(input) ? CollectWindowsPackage(input, items, error)
+                                                        : CollectBuildInputs({ input }, items, notes, error);
+            if (!collected)
+                return ReportError(error);
+        }
         for (const std::string& note : notes)
             std::fprintf(stderr, "note: %s\n", note.c_str());
         if (auto status = PlanPackage(options, items, id))
