@@ -41,7 +41,8 @@ constexpr int TreeLevels = 3;
 
 DWORD Read32(std::span<const BYTE> bytes, std::size_t at)
 {
-    return DWORD(bytes[at]) | DWORD(bytes[at + 1]) << 8 | DWORD(bytes[at + 2]) << 16 | DWORD(bytes[at + 3]) << 24;
+    return DWORD(bytes[at]) | DWORD(bytes[at + 1]) << 8 | DWORD(bytes[at + 2]) << 16
+        | DWORD(bytes[at + 3]) << 24;
 }
 
 WORD Read16(std::span<const BYTE> bytes, std::size_t at)
