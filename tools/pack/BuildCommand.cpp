@@ -183,6 +183,20 @@ bool Exists(const std::string& path)
     return ::stat(path.c_str(), &info) == 0;
 }
 
+// Where quorvel-pack finds the player and the control: beside itself (the
+// build tree; the bare player in an installed bin/), then in ../lib/quorvel
+// (where an installation keeps the control). The first place that has
+// `name`, or nothing.
+std::optional<std::string> FindBeside(const std::string& name)
+{
+    for (const char* folder : { "/", "/../lib/quorvel/" }) {
+        std::string candidate = SelfFolder() + folder + name;
+        if (Exists(candidate))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 bool IsReadyZip(const BuildOptions& options)
 {
     if (options.inputs.size() != 1)
@@ -452,21 +466,22 @@ int RunBuild(std::span<char* const> arguments)
     if (outputExists && !S_ISREG(outputInfo.st_mode))
         return ReportError(options.output + ": exists and is not a file");
 
-    ResourceInput player { options.player.value_or(SelfFolder() + "/quorvel-player") };
+    ResourceInput player { options.player.value_or(
+        FindBeside("quorvel-player").value_or(SelfFolder() + "/quorvel-player")) };
     ResourceInput control;
     if (options.control) {
         control.path = *options.control;
     } else if (!options.noControl) {
         for (const char* name : { "flash8.ocx", "libquorvel-flash.so" }) {
-            std::string candidate = SelfFolder() + "/" + name;
-            if (Exists(candidate)) {
-                control.path = candidate;
+            if (auto found = FindBeside(name)) {
+                control.path = *found;
                 break;
             }
         }
         if (control.path.empty())
-            std::fprintf(
-                stderr, "note: no Flash control found next to quorvel-pack; packaging without one\n");
+            std::fprintf(stderr,
+                "note: no Flash control found next to quorvel-pack or in ../lib/quorvel; packaging without "
+                "one\n");
     }
 
     std::vector<BuildItem> items;
