@@ -160,6 +160,10 @@ bool Reader::ReadHeaders()
         DWORD rawPointer = Read32(section, 20);
         if (rawSize != 0 && (rawPointer > m_image.size() || m_image.size() - rawPointer < rawSize))
             return Fail("section " + std::to_string(i + 1) + " lies outside the file");
+        // A section starts on a multiple of FileAlignment in the file and of
+        // SectionAlignment in memory.
+        if ((rawSize != 0 && rawPointer % fileAlignment != 0) || virtualAddress % sectionAlignment != 0)
+            return Fail("section " + std::to_string(i + 1) + " is not aligned");
         // Past VirtualSize the loader maps nothing; past SizeOfRawData zeros.
         DWORD mapped = virtualSize != 0 && virtualSize < rawSize ? virtualSize : rawSize;
         if (std::uint64_t(virtualAddress) + mapped > 0xFFFFFFFFu)

@@ -210,6 +210,8 @@ TEST_F(WindowsInput, HostileExecutablesAreRefusedWithoutHarm)
     patched("resource data past the end", game,
         [&](Bytes& b) { Put32(b, dataEntry, std::uint32_t(zipRva + game.size())); });
     patched("PE32+ file alignment 0x300", game64, [&](Bytes& b) { Put32(b, layout64.optional + 36, 0x300); });
+    patched("PE32+ section at an odd file offset", game64,
+        [&](Bytes& b) { Put32(b, layout64.rsrcSection + 20, Get32(game64, layout64.rsrcSection + 20) + 1); });
     patched("PE32+ sections aligned finer than the file", game64,
         [&](Bytes& b) { Put32(b, layout64.optional + 32, 0x100); });
 
