@@ -84,7 +84,7 @@ class Suite(control_e2e.ControlTest):
         self.assertEqual(errors, [], checked.stdout + checked.stderr)
         sys.stderr.write("lintian:\n" + checked.stdout)
 
-        self.addCleanup(run, "apt-get", "remove", "-y", "-qq", "quorvel")
+        self.addCleanup(run, "apt-get", "purge", "-y", "-qq", "quorvel")
         installed = run("apt-get", "install", "-y", "-qq", "--no-install-recommends",
                         "-o", "DPkg::Lock::Timeout=600", deb, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         self.assertEqual(installed.returncode, 0, installed.stdout + installed.stderr)

@@ -150,6 +150,21 @@ TEST_F(WindowsInput, BuildTurnsItIntoALinuxPlayer)
     EXPECT_EQ(Extracted("game64", "logo.swf"), ReadFileBytes(s_logo));
 }
 
+// The Windows player is an input like any other: OUTPUT may not replace it,
+// and the package.ini it carries settles the settings.
+TEST_F(WindowsInput, BuildTakesItAsAnInput)
+{
+    fs::copy_file(s_windows + "game.exe", scratch / "game.exe");
+    CommandResult over = Build("game.exe", "game.exe");
+    EXPECT_EQ(over.status, 2);
+    EXPECT_EQ(over.err, "error: game.exe is the output; OUTPUT must not replace an input\n");
+    EXPECT_EQ(ReadFileBytes(scratch / "game.exe"), ReadFileBytes(s_windows + "game.exe"));
+    CommandResult options = Build("--main logo.swf game.exe");
+    EXPECT_EQ(options.status, 1);
+    EXPECT_NE(options.err.find("the inputs hold one (game.exe)"), std::string::npos) << options.err;
+    EXPECT_FALSE(fs::exists(scratch / "game"));
+}
+
 TEST_F(WindowsInput, WithoutThePackageItSaysSo)
 {
     fs::copy_file(s_windows + "other.exe", scratch / "other.exe");

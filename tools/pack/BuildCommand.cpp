@@ -352,14 +352,14 @@ std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildIte
     if (movies.empty())
         return ReportError("no movie (*.swf) among the inputs");
     if (settings.size() > 1)
-        return ReportError("more than one package.ini among the inputs: " + items[settings[0]].path + ", "
-            + items[settings[1]].path);
+        return ReportError("more than one package.ini among the inputs: " + SourceName(items[settings[0]])
+            + ", " + SourceName(items[settings[1]]));
     if (!settings.empty() && options.ini)
         return ReportError(
-            "--ini " + *options.ini + " given, but the inputs hold " + items[settings[0]].path);
+            "--ini " + *options.ini + " given, but the inputs hold " + SourceName(items[settings[0]]));
     if (!settings.empty() && (options.mainMovie || options.playAll || options.fullScreen))
         return UsageError("--main, --play-all and --fullscreen write package.ini; the inputs hold one ("
-            + items[settings[0]].path + ")");
+            + SourceName(items[settings[0]]) + ")");
 
     // Entries of one name, and files that land on one name when the player
     // unpacks them without their folders.
@@ -369,9 +369,9 @@ std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildIte
         const BuildItem& item = items[i];
         if (!byName.emplace(item.entryName, i).second)
             return ReportError("two inputs make the entry " + item.entryName + ": "
-                + items[byName[item.entryName]].path + " and " + item.path);
+                + SourceName(items[byName[item.entryName]]) + " and " + SourceName(item));
         if (const char* problem = CZipWriter::NameProblem(item.entryName, item.folder))
-            return ReportError(item.path + ": cannot be stored as " + item.entryName + ": " + problem);
+            return ReportError(SourceName(item) + ": cannot be stored as " + item.entryName + ": " + problem);
         if (item.folder)
             continue;
         std::string base = EntryBaseName(item.entryName);
@@ -506,8 +506,9 @@ int RunBuild(std::span<char* const> arguments)
 
     if (outputExists) {
         for (const BuildItem& item : items) {
-            if (!item.path.empty() && item.device == outputInfo.st_dev && item.inode == outputInfo.st_ino)
-                return ReportError(item.path + " is the output; OUTPUT must not replace an input");
+            if (!SourceName(item).empty() && item.device == outputInfo.st_dev
+                && item.inode == outputInfo.st_ino)
+                return ReportError(SourceName(item) + " is the output; OUTPUT must not replace an input");
         }
         for (const std::string* path : { &player.path, &control.path, &zip.path }) {
             if (!path->empty() && IsOutput(*path, outputInfo))

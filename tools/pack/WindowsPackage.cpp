@@ -7,8 +7,11 @@
 #include "zip/ZipReader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fstream>
+#include <sys/stat.h>
 
 bool IsWindowsExecutable(const std::string& path)
 {
@@ -22,6 +25,11 @@ bool CollectWindowsPackage(const std::string& path, std::vector<BuildItem>& item
     CPackageFile package;
     if (!package.Open(path.c_str(), error))
         return false;
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
     CZipMemoryBlock block;
     block.Attach(package.data(), package.size());
     CZipReader reader;
@@ -33,6 +41,9 @@ bool CollectWindowsPackage(const std::string& path, std::vector<BuildItem>& item
         for (int i = 0; i < reader.GetEntryCount(); ++i) {
             const CZipEntryHeader* header = reader.GetEntryHeader(i);
             BuildItem item;
+            item.origin = path;
+            item.device = info.st_dev;
+            item.inode = info.st_ino;
             // The reader names entries with the Windows separator.
             item.entryName = header->GetFileName();
             std::replace(item.entryName.begin(), item.entryName.end(), '\\', '/');
