@@ -1,5 +1,7 @@
 #include "platform/PeResources.h"
 
+#include "platform/Utf8.h"
+
 #include <set>
 
 namespace platform {
@@ -207,21 +209,7 @@ bool Reader::ReadName(DWORD field, ResourceType& name)
         }
         if (unit >= 0xD800 && unit < 0xE000)
             unit = '?'; // a lone surrogate
-        if (unit < 0x80) {
-            text += char(unit);
-        } else if (unit < 0x800) {
-            text += char(0xC0 | unit >> 6);
-            text += char(0x80 | (unit & 0x3F));
-        } else if (unit < 0x10000) {
-            text += char(0xE0 | unit >> 12);
-            text += char(0x80 | (unit >> 6 & 0x3F));
-            text += char(0x80 | (unit & 0x3F));
-        } else {
-            text += char(0xF0 | unit >> 18);
-            text += char(0x80 | (unit >> 12 & 0x3F));
-            text += char(0x80 | (unit >> 6 & 0x3F));
-            text += char(0x80 | (unit & 0x3F));
-        }
+        AppendUtf8(text, unit);
     }
     name = std::move(text);
     return true;
