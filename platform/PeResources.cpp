@@ -102,7 +102,9 @@ private:
 
 bool Reader::ReadHeaders()
 {
-    if (m_image.size() < DosHeaderSize || m_image[0] != 'M' || m_image[1] != 'Z')
+    if (m_image.size() < 2 || m_image[0] != 'M' || m_image[1] != 'Z')
+        return Fail("no MS-DOS header");
+    if (m_image.size() < DosHeaderSize)
         return Fail("the MS-DOS header is cut short");
     std::uint64_t peAt = Read32(m_image, NewHeaderPointer);
     if (peAt > m_image.size() || m_image.size() - peAt < SignatureSize + FileHeaderSize)
@@ -129,9 +131,9 @@ bool Reader::ReadHeaders()
     if (header.size() < countAt + 4)
         return Fail("the optional header is cut short");
 
-    // SectionAlignment is a power of two no smaller than FileAlignment, a
-    // power of two from 512 to 64 KB, or the same as SectionAlignment below
-    // the 4 KB page.
+    // SectionAlignment: a power of two no smaller than FileAlignment.
+    // FileAlignment: a power of two from 512 to 64 KB, or, when
+    // SectionAlignment is below the 4 KB page, equal to it.
     DWORD sectionAlignment = Read32(header, 32);
     DWORD fileAlignment = Read32(header, 36);
     bool aligned = IsPowerOfTwo(sectionAlignment) && IsPowerOfTwo(fileAlignment) && fileAlignment <= 0x10000
