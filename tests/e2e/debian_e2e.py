@@ -5,13 +5,13 @@
 
 cpack makes quorvel_VERSION_amd64.deb from the build tree, lintian must find
 no error in it, and apt-get installs it on this machine, the way a user
-installs it. Installing needs root: the test is skipped otherwise, and when
-a quorvel package is installed already (it would be replaced). CI runs as
-root on a machine thrown away afterwards; the package is removed again at
-the end all the same. The installed quorvel-pack then builds a player of
-the installed sample's movie, and the player plays, both run with the
-build and source trees hidden behind empty folders (a mount namespace of
-their own), so that nothing of them can be used.
+installs it. Installing needs root: without it, or when a quorvel package is
+installed already (it would be replaced), the test stops after the checks of
+the package and is skipped. CI runs as root on a machine thrown away
+afterwards; the package is purged again at the end all the same. The
+installed quorvel-pack then builds a player of the installed sample's movie,
+and the player plays, both run with the build and source trees hidden behind
+empty folders (a mount namespace of their own), so nothing of them is used.
 """
 
 import glob
@@ -36,13 +36,9 @@ def run(*command, **options):
 
 class Suite(control_e2e.ControlTest):
     def setUp(self):
-        if os.geteuid() != 0:
-            self.skipTest("installing a package needs root")
         for program in ("cpack", "lintian", "dpkg-shlibdeps", "apt-get", "unshare"):
             if not shutil.which(program):
                 self.skipTest(program + " is missing (scripts/setup.sh installs it)")
-        if run("dpkg-query", "-W", "-f=${Status}", "quorvel").stdout.startswith("install ok"):
-            self.skipTest("a quorvel package is installed already")
         super().setUp()
         # A container may forbid mount namespaces; the commands then run as they are.
         self.can_hide = run("unshare", "--mount", "--propagation", "private", "true").returncode == 0
@@ -84,6 +80,10 @@ class Suite(control_e2e.ControlTest):
         self.assertEqual(errors, [], checked.stdout + checked.stderr)
         sys.stderr.write("lintian:\n" + checked.stdout)
 
+        if os.geteuid() != 0:
+            self.skipTest("made and checked; installing it needs root")
+        if run("dpkg-query", "-W", "-f=${Status}", "quorvel").stdout.startswith("install ok"):
+            self.skipTest("made and checked; a quorvel package is installed already")
         self.addCleanup(run, "apt-get", "purge", "-y", "-qq", "quorvel")
         installed = run("apt-get", "install", "-y", "-qq", "--no-install-recommends",
                         "-o", "DPkg::Lock::Timeout=600", deb, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
