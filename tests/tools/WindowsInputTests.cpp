@@ -211,6 +211,7 @@ TEST_F(WindowsInput, HostileExecutablesAreRefusedWithoutHarm)
         change(bytes);
         cases.push_back({ what, bytes });
     };
+    patched("MS-DOS header cut short", game, [&](Bytes& b) { b.resize(40); });
     patched("header cut short", game, [&](Bytes& b) { b.resize(Get32(game, 0x3C) + 30); });
     patched("PE header past the end", game, [&](Bytes& b) { Put32(b, 0x3C, std::uint32_t(game.size())); });
     patched("section past the end", game,
