@@ -382,6 +382,15 @@ class Suite(control_e2e.ControlTest):
         self.placed_at(362, 284, 300, 200, timeout=30.0)
         self.quit_with_escape()
 
+    def test_a_windows_player_made_into_a_linux_one_plays(self):
+        windows = os.path.join(player_e2e.BUILD, "tests", "windows", "game.exe")
+        if not os.path.exists(windows):
+            self.skipTest("no Windows players: MinGW-w64 is missing (scripts/setup.sh installs it)")
+        self.start(self.build([windows]))
+        # The logo's background, below its circle, in the centred movie.
+        self.assertTrue(self.shows(512, 560, (0x14, 0x21, 0x3D)), "the movie never showed")
+        self.quit_with_escape()
+
     def web_processes(self):
         """The engine's web processes under the player, by pid."""
         found = []

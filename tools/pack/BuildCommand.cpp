@@ -11,6 +11,7 @@
 #include "tools/pack/OutputFile.h"
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageId.h"
+#include "tools/pack/WindowsPackage.h"
 
 #include "app/PackagePassword.h"
 #include "movie/MovieName.h"
@@ -50,7 +51,8 @@ const char* const s_usage
     = "usage: quorvel-pack build -o OUTPUT [--main NAME] [--play-all] [--fullscreen] [--ini FILE]\n"
       "                          [--id ID] [--no-encrypt] [--store] [--no-control] [--control PATH]\n"
       "                          [--player PATH] INPUT...\n"
-      "INPUT: movies and folders of movies, or one ready .zip used as it is.\n"
+      "INPUT: movies and folders of movies, Windows players (their packages), or one ready .zip used as\n"
+      "       it is.\n"
       "ID: the package's identity (1 to 64 of A-Z a-z 0-9 _ -), under which the player keeps what\n"
       "    its movies save; by default the one package.ini has, else a new random one.\n";
 
@@ -179,6 +181,20 @@ bool Exists(const std::string& path)
 {
     struct stat info { };
     return ::stat(path.c_str(), &info) == 0;
+}
+
+// Where quorvel-pack finds the player and the control: beside itself (the
+// build tree; the bare player in an installed bin/), then in ../lib/quorvel
+// (where an installation keeps the control). The first place that has
+// `name`, or nothing.
+std::optional<std::string> FindBeside(const std::string& name)
+{
+    for (const char* folder : { "/", "/../lib/quorvel/" }) {
+        std::string candidate = SelfFolder() + folder + name;
+        if (Exists(candidate))
+            return candidate;
+    }
+    return std::nullopt;
 }
 
 bool IsReadyZip(const BuildOptions& options)
@@ -336,14 +352,14 @@ std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildIte
     if (movies.empty())
         return ReportError("no movie (*.swf) among the inputs");
     if (settings.size() > 1)
-        return ReportError("more than one package.ini among the inputs: " + items[settings[0]].path + ", "
-            + items[settings[1]].path);
+        return ReportError("more than one package.ini among the inputs: " + SourceName(items[settings[0]])
+            + ", " + SourceName(items[settings[1]]));
     if (!settings.empty() && options.ini)
         return ReportError(
-            "--ini " + *options.ini + " given, but the inputs hold " + items[settings[0]].path);
+            "--ini " + *options.ini + " given, but the inputs hold " + SourceName(items[settings[0]]));
     if (!settings.empty() && (options.mainMovie || options.playAll || options.fullScreen))
         return UsageError("--main, --play-all and --fullscreen write package.ini; the inputs hold one ("
-            + items[settings[0]].path + ")");
+            + SourceName(items[settings[0]]) + ")");
 
     // Entries of one name, and files that land on one name when the player
     // unpacks them without their folders.
@@ -353,9 +369,9 @@ std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildIte
         const BuildItem& item = items[i];
         if (!byName.emplace(item.entryName, i).second)
             return ReportError("two inputs make the entry " + item.entryName + ": "
-                + items[byName[item.entryName]].path + " and " + item.path);
+                + SourceName(items[byName[item.entryName]]) + " and " + SourceName(item));
         if (const char* problem = CZipWriter::NameProblem(item.entryName, item.folder))
-            return ReportError(item.path + ": cannot be stored as " + item.entryName + ": " + problem);
+            return ReportError(SourceName(item) + ": cannot be stored as " + item.entryName + ": " + problem);
         if (item.folder)
             continue;
         std::string base = EntryBaseName(item.entryName);
@@ -450,21 +466,22 @@ int RunBuild(std::span<char* const> arguments)
     if (outputExists && !S_ISREG(outputInfo.st_mode))
         return ReportError(options.output + ": exists and is not a file");
 
-    ResourceInput player { options.player.value_or(SelfFolder() + "/quorvel-player") };
+    ResourceInput player { options.player.value_or(
+        FindBeside("quorvel-player").value_or(SelfFolder() + "/quorvel-player")) };
     ResourceInput control;
     if (options.control) {
         control.path = *options.control;
     } else if (!options.noControl) {
         for (const char* name : { "flash8.ocx", "libquorvel-flash.so" }) {
-            std::string candidate = SelfFolder() + "/" + name;
-            if (Exists(candidate)) {
-                control.path = candidate;
+            if (auto found = FindBeside(name)) {
+                control.path = *found;
                 break;
             }
         }
         if (control.path.empty())
-            std::fprintf(
-                stderr, "note: no Flash control found next to quorvel-pack; packaging without one\n");
+            std::fprintf(stderr,
+                "note: no Flash control found next to quorvel-pack or in ../lib/quorvel; packaging without "
+                "one\n");
     }
 
     std::vector<BuildItem> items;
@@ -475,8 +492,12 @@ int RunBuild(std::span<char* const> arguments)
         zip.path = options.inputs.front();
     } else {
         std::vector<std::string> notes;
-        if (!CollectBuildInputs(options.inputs, items, notes, error))
-            return ReportError(error);
+        for (const std::string& input : options.inputs) {
+            bool collected = IsWindowsExecutable(input) ? CollectWindowsPackage(input, items, error)
+                                                        : CollectBuildInputs({ input }, items, notes, error);
+            if (!collected)
+                return ReportError(error);
+        }
         for (const std::string& note : notes)
             std::fprintf(stderr, "note: %s\n", note.c_str());
         if (auto status = PlanPackage(options, items, id))
@@ -485,8 +506,9 @@ int RunBuild(std::span<char* const> arguments)
 
     if (outputExists) {
         for (const BuildItem& item : items) {
-            if (!item.path.empty() && item.device == outputInfo.st_dev && item.inode == outputInfo.st_ino)
-                return ReportError(item.path + " is the output; OUTPUT must not replace an input");
+            if (!SourceName(item).empty() && item.device == outputInfo.st_dev
+                && item.inode == outputInfo.st_ino)
+                return ReportError(SourceName(item) + " is the output; OUTPUT must not replace an input");
         }
         for (const std::string* path : { &player.path, &control.path, &zip.path }) {
             if (!path->empty() && IsOutput(*path, outputInfo))
