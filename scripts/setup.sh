@@ -17,6 +17,9 @@ packages=(
     fonts-wqy-microhei
     # The session bus the control starts for the engine where the user has none.
     dbus-daemon
+    # A Wayland compositor without Xwayland for the Wayland tests (run headless
+    # as an ordinary user), its screenshots and its typed keys.
+    sway grim wtype
 )
 # The movie engine comes from the npm registry; Node.js may already be there.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
