@@ -26,6 +26,13 @@ struct TimerTarget {
     UINT_PTR id;
 };
 
+// GDK's Wayland backend, without its header (which needs Wayland's own).
+bool IsWaylandDisplay()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    return display && g_str_equal(G_OBJECT_TYPE_NAME(display), "GdkWaylandDisplay");
+}
+
 struct PopupState {
     GMainLoop* loop { nullptr };
     UINT chosen { 0 };
@@ -232,6 +239,18 @@ void CGtkWindowBackend::SetWindowPos(HWND handle, HWND insertAfter, int x, int y
             gtk_window_set_keep_above(gtkWindow, TRUE);
         else if (insertAfter == HWND_NOTOPMOST)
             gtk_window_set_keep_above(gtkWindow, FALSE);
+        // A Wayland client cannot place its window: covering the screen
+        // from its origin is asked of the compositor as full screen, and
+        // any other place leaves full screen again.
+        if (IsWaylandDisplay() && !(flags & SWP_NOSIZE)) {
+            bool covers = rect.left == 0 && rect.top == 0 && width == GetSystemMetrics(SM_CXSCREEN)
+                && height == GetSystemMetrics(SM_CYSCREEN);
+            if (covers)
+                gtk_window_fullscreen(gtkWindow);
+            else if (window->fullscreen)
+                gtk_window_unfullscreen(gtkWindow);
+            window->fullscreen = covers;
+        }
         if (!(flags & SWP_NOMOVE))
             gtk_window_move(gtkWindow, rect.left, rect.top);
         if (!(flags & SWP_NOSIZE)) {
