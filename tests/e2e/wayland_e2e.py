@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of the player as a Wayland client: each test starts its
-own sway, headless and without Xwayland (1024 x 768), runs the player with
+own sway, headless and without Xwayland (1024 x 768, windows tiled as sway
+does by default), runs the player with
 GDK_BACKEND=wayland and no DISPLAY, reads the windows from sway's tree,
 the screen with grim, types keys with wtype and clicks with a virtual
 pointer of its own (below).
@@ -42,7 +43,6 @@ SWAY_CONFIG = """xwayland disable
 output HEADLESS-1 resolution %dx%d position 0 0
 default_border none
 default_floating_border none
-for_window [title=".*"] floating enable
 """ % player_e2e.SCREEN
 
 
@@ -308,6 +308,8 @@ class Suite(control_e2e.ControlTest):
         self.take(320, 262)  # Fullscreen, the first row
         self.assertTrue(wait_for(lambda: self.geometry()["fullscreen"]), "not full screen")
         self.placed_at(0, 0, *player_e2e.SCREEN)
+        # The movie fills the screen, not only the window's old place.
+        self.assertTrue(self.shows(100, 100, LOOP_COLOUR, 10.0), "full screen shows the old window")
         self.open_menu(500, 500)
         self.take(520, 512)
         self.assertTrue(wait_for(lambda: not self.geometry()["fullscreen"]), "still full screen")
