@@ -182,6 +182,7 @@ class ControlTest(player_e2e.PlayerTest):
         self.assertTrue(self.shows(512, 384, (0xFF, 0xFF, 0xFF)), "the bar is not one white device pixel")
         self.assertEqual([self.pixel(x, 384) for x in (511, 513)], [(0, 0, 0)] * 2)
         self.x("xdotool", "key", "Escape")
+        self.x("xdotool", "keyup", "Escape")
         self.assertEqual(self.ended(), 0)
 
 
