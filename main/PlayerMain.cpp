@@ -7,19 +7,16 @@
 #include "main/GtkUnpackProgress.h"
 #include "platform/Shell.h"
 #include "platform/WindowBackend.h"
+#include "platform/gtk/DisplayLoss.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
 #include "platform/gtk/GtkWindowBackend.h"
 #include "res/BuiltInResources.h"
 
 #include <csignal>
 #include <cstdio>
-#include <dlfcn.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
-
-// Xlib's display, as its IO error handler takes it.
-struct _XDisplay;
 
 namespace {
 
@@ -53,23 +50,13 @@ gboolean OnStopSignal(gpointer data)
     return G_SOURCE_CONTINUE;
 }
 
-// Xlib calls this when the connection to the display is gone; returning
-// from it would end the process without a word and with the workspace full.
-int OnDisplayLost(_XDisplay*)
+// The connection to the display is gone (X11 or Wayland): left to itself the
+// toolkit would end the process without a word and with the workspace full.
+void OnDisplayLost()
 {
     std::fprintf(stderr, "quorvel: the connection to the display was lost\n");
     s_app.ReleaseWorkspace();
     ::_exit(ExitNoDisplay);
-}
-
-void CatchDisplayLoss()
-{
-    // Through dlsym: libX11 is in the process whenever GDK talks X11, and the
-    // player does not otherwise link it.
-    using Handler = int (*)(_XDisplay*);
-    using Setter = Handler (*)(Handler);
-    if (auto set = reinterpret_cast<Setter>(::dlsym(RTLD_DEFAULT, "XSetIOErrorHandler")))
-        set(&OnDisplayLost);
 }
 
 } // namespace
@@ -102,7 +89,7 @@ int main(int argc, char** argv)
         s_app.SetPlayerRunner(&s_noDisplayRunner);
         return AfxWinMain();
     }
-    CatchDisplayLoss();
+    platform::CatchDisplayLoss(&OnDisplayLost);
 
     platform::CGtkWindowBackend backend;
     platform::CGtkMessageBoxPresenter presenter;

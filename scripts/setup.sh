@@ -22,6 +22,9 @@ packages=(
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     # The Debian package: its dependencies from dpkg-shlibdeps, checked by lintian.
     dpkg-dev lintian
+    # A Wayland compositor without Xwayland for the Wayland tests (run headless
+    # as an ordinary user), its screenshots and its typed keys.
+    sway grim wtype
 )
 # The movie engine comes from the npm registry; Node.js may already be there.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -26,6 +26,13 @@ struct TimerTarget {
     UINT_PTR id;
 };
 
+// GDK's Wayland backend, without its header (which needs Wayland's own).
+bool IsWaylandDisplay()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    return display && g_str_equal(G_OBJECT_TYPE_NAME(display), "GdkWaylandDisplay");
+}
+
 struct PopupState {
     GMainLoop* loop { nullptr };
     UINT chosen { 0 };
@@ -232,6 +239,35 @@ void CGtkWindowBackend::SetWindowPos(HWND handle, HWND insertAfter, int x, int y
             gtk_window_set_keep_above(gtkWindow, TRUE);
         else if (insertAfter == HWND_NOTOPMOST)
             gtk_window_set_keep_above(gtkWindow, FALSE);
+        // A Wayland client cannot place its window: covering the screen
+        // from its origin is asked of the compositor as full screen, and
+        // any other place leaves full screen again. A windowed size is the
+        // window's least and greatest, so that a tiling compositor floats
+        // the window at that size rather than giving it a tile; full
+        // screen takes whatever size the compositor gives.
+        if (IsWaylandDisplay() && !(flags & SWP_NOSIZE)) {
+            bool covers = rect.left == 0 && rect.top == 0 && width == GetSystemMetrics(SM_CXSCREEN)
+                && height == GetSystemMetrics(SM_CYSCREEN);
+            GdkGeometry hints {};
+            hints.min_width = hints.max_width = int(width);
+            hints.min_height = hints.max_height = int(height);
+            gtk_window_set_geometry_hints(gtkWindow, nullptr, &hints,
+                covers ? GdkWindowHints(0) : GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+            if (covers && !gtk_widget_get_mapped(window->widget)) {
+                gtk_window_fullscreen(gtkWindow);
+            } else if (covers) {
+                g_idle_add_full(
+                    G_PRIORITY_LOW,
+                    +[](gpointer data) -> gboolean {
+                        gtk_window_fullscreen(GTK_WINDOW(data));
+                        return G_SOURCE_REMOVE;
+                    },
+                    g_object_ref(gtkWindow), g_object_unref);
+            } else if (window->fullscreen) {
+                gtk_window_unfullscreen(gtkWindow);
+            }
+            window->fullscreen = covers;
+        }
         if (!(flags & SWP_NOMOVE))
             gtk_window_move(gtkWindow, rect.left, rect.top);
         if (!(flags & SWP_NOSIZE)) {

@@ -78,7 +78,7 @@ class VirtualDisplay:
 class PlayerTest(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="quorvel-e2e-")
-        self.display = VirtualDisplay()
+        self.display = self.open_display()
         self.player = None
         self.movies = os.path.join(self.scratch, "movies")
         os.mkdir(self.movies)
@@ -111,6 +111,9 @@ class PlayerTest(unittest.TestCase):
                 sys.stderr.write("--- the last player's stderr ---\n" + said.read()[-20000:] + "\n---\n")
         self.display.close()
         shutil.rmtree(self.scratch, ignore_errors=True)
+
+    def open_display(self):
+        return VirtualDisplay()
 
     # Running and reading the player.
 
