@@ -17,6 +17,10 @@ packages=(
     fonts-wqy-microhei
     # The session bus the control starts for the engine where the user has none.
     dbus-daemon
+    # desktop-file-validate, for the desktop entries quorvel-pack install writes.
+    desktop-file-utils
+    # The icon an author gives quorvel-pack build is decoded whole with libpng.
+    libpng-dev
 )
 # The movie engine comes from the npm registry; Node.js may already be there.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -2,6 +2,7 @@
 
 #include "platform/Icon.h"
 #include "platform/Wnd.h"
+#include "platform/pixbuf/IconImages.h"
 
 #include <algorithm>
 #include <gtk/gtk.h>
@@ -301,27 +302,32 @@ GdkPixbuf* CGtkWindowBackend::Pixbuf(HICON icon)
     auto found = m_pixbufs.find(icon);
     if (found != m_pixbufs.end())
         return found->second;
-    GdkPixbuf* pixbuf = nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
-    if (gdk_pixbuf_loader_write(loader, icon->image.data(), icon->image.size(), nullptr)
-        && gdk_pixbuf_loader_close(loader, nullptr)) {
-        pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
-        if (pixbuf)
-            g_object_ref(pixbuf);
-    } else {
-        gdk_pixbuf_loader_close(loader, nullptr);
-    }
-    g_object_unref(loader);
+    std::string error;
+    PixbufPtr square;
+    if (PixbufPtr image = DecodePng(icon->image, error))
+        square = PadToSquare(image.get());
+    GdkPixbuf* pixbuf = square.release();
     m_pixbufs[icon] = pixbuf;
     return pixbuf;
 }
 
 void CGtkWindowBackend::SetIcon(HWND handle, HICON icon, BOOL)
 {
-    // GTK picks the size it needs from one image: big and small are the same icon.
+    // One list for big and small: the desktop picks the size it needs.
     Window* window = Find(handle);
-    if (window && window->fixed)
-        gtk_window_set_icon(GTK_WINDOW(window->widget), Pixbuf(icon));
+    GdkPixbuf* square = Pixbuf(icon);
+    if (!window || !window->fixed || !square) {
+        if (window && window->fixed)
+            gtk_window_set_icon(GTK_WINDOW(window->widget), nullptr);
+        return;
+    }
+    GList* images = nullptr;
+    for (int size : IconSizes) {
+        if (PixbufPtr scaled = ScaleSquare(square, size))
+            images = g_list_append(images, scaled.release());
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(window->widget), images);
+    g_list_free_full(images, g_object_unref);
 }
 
 void CGtkWindowBackend::Invalidate(HWND handle)

@@ -2,6 +2,7 @@
 
 #include "platform/MappedFile.h"
 
+#include <span>
 #include <string>
 
 // The package a quorvel-pack verb works on, mapped from disk: a ZIP archive,
@@ -15,6 +16,8 @@ public:
     // The archive's bytes.
     const BYTE* data() const { return m_data; }
     DWORD size() const { return m_size; }
+    // The whole file.
+    std::span<const BYTE> image() const { return { m_file.data(), m_file.size() }; }
 
 private:
     CMappedFile m_file {};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/Types.h"
+
+#include <memory>
+#include <span>
+#include <string>
+
+typedef struct _GdkPixbuf GdkPixbuf;
+
+// The images of an icon group. A group is one PNG of any size; the desktop
+// gets it centred on a transparent square of its longer side and scaled to
+// each of IconSizes.
+namespace platform {
+
+// Drops a reference it holds on a pixbuf.
+struct PixbufRelease {
+    void operator()(GdkPixbuf* pixbuf) const;
+};
+using PixbufPtr = std::unique_ptr<GdkPixbuf, PixbufRelease>;
+
+// The sizes, in pixels a side, at which an icon is offered to the desktop.
+constexpr int IconSizes[] = { 16, 24, 32, 48, 64, 128, 256 };
+
+// The widest and tallest icon taken, in pixels.
+constexpr unsigned MaxIconSide = 8192;
+
+// `bytes` decoded as a PNG, every row of it, with its checksums; null with
+// the reason in `error` ("not a PNG", "a damaged PNG: " and what the decoder
+// found, or larger than MaxIconSide).
+PixbufPtr DecodePng(std::span<const BYTE> bytes, std::string& error);
+
+// `image` centred on a transparent square of its longer side (the same
+// image, with a new reference, when it is square already).
+PixbufPtr PadToSquare(GdkPixbuf* image);
+
+// The square `square` scaled to `size` x `size`.
+PixbufPtr ScaleSquare(GdkPixbuf* square, int size);
+
+// `image` as a PNG file's bytes; empty when it cannot be encoded.
+std::string EncodePng(GdkPixbuf* image);
+
+} // namespace platform
