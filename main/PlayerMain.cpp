@@ -116,6 +116,7 @@ int main(int argc, char** argv)
         s_app.SetPlayerRunner(&s_noDisplayRunner);
         return AfxWinMain();
     }
+    // GTK's start gives the class the name with a capital; ours has none.
     gdk_set_program_class(windowClass.c_str());
     CatchDisplayLoss();
 

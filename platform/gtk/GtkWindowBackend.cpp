@@ -323,6 +323,8 @@ void CGtkWindowBackend::SetIcon(HWND handle, HICON icon, BOOL)
     }
     GList* images = nullptr;
     for (int size : IconSizes) {
+        if (size > MaxWindowIconSize)
+            break;
         if (PixbufPtr scaled = ScaleSquare(square, size))
             images = g_list_append(images, scaled.release());
     }

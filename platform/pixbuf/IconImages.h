@@ -21,6 +21,10 @@ using PixbufPtr = std::unique_ptr<GdkPixbuf, PixbufRelease>;
 
 // The sizes, in pixels a side, at which an icon is offered to the desktop.
 constexpr int IconSizes[] = { 16, 24, 32, 48, 64, 128, 256 };
+// The largest of them a window carries: GDK leaves out of a window's
+// _NET_WM_ICON the images that would make the property too large for one
+// X request, 256 among them.
+constexpr int MaxWindowIconSize = 128;
 
 // The widest and tallest icon taken, in pixels.
 constexpr unsigned MaxIconSide = 8192;

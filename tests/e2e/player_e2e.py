@@ -248,12 +248,21 @@ class PlayerTest(unittest.TestCase):
         with open(icon, "wb") as out:
             out.write(png(60, 30, (0xFC, 0xA3, 0x11)))
         title = "Space \u2713 Game"
+        self.env["LC_ALL"] = "C.UTF-8"  # for the tools that print the title
         self.start(self.package(["loop.swf"], "--title", title, "--icon", icon, "--id", "e2e-look"), title=title)
         self.assertEqual(self.x("xdotool", "getwindowname", str(int(self.window, 16))).strip(), title)
-        props = self.x("xprop", "-id", self.window, "WM_CLASS", "_NET_WM_ICON")
+        props = self.x("xprop", "-id", self.window, "WM_CLASS", "_NET_WM_NAME")
+        self.assertIn('_NET_WM_NAME(UTF8_STRING) = "%s"' % title, props)
         self.assertIn('WM_CLASS(STRING) = "quorvel-e2e-look", "quorvel-e2e-look"', props)
-        sizes = re.findall(r"Icon \((\d+) x (\d+)\)", props)
-        self.assertEqual(sizes, [(str(n), str(n)) for n in (16, 24, 32, 48, 64, 128, 256)])
+        # Every size centred on its square: the 60 x 30 image leaves a
+        # transparent quarter above and below (blank rows in xprop's picture).
+        icons = self.x("xprop", "-id", self.window, "_NET_WM_ICON")
+        sizes = re.findall(r"Icon \((\d+) x (\d+)\):\n((?:\t.*\n)*)", icons)
+        self.assertEqual([int(w) for w, h, _ in sizes if w == h], [16, 24, 32, 48, 64, 128])
+        for size, _, picture in sizes:
+            rows = picture.splitlines()
+            self.assertEqual(rows[0].strip(), "", "top row of the %s icon" % size)
+            self.assertNotEqual(rows[len(rows) // 2].strip(), "", "middle row of the %s icon" % size)
 
     def test_full_screen_start(self):
         self.start(self.package(["loop.swf"], "--fullscreen"))
