@@ -229,18 +229,37 @@ std::optional<CString> InstalledPlayerId(const fs::path& path)
     return InstalledId(player.carriedId, path);
 }
 
+// What both verbs start from.
+struct Request {
+    InstallArguments arguments {};
+    InstallPlaces places {};
+    InstalledPlayer player {};
+};
+
+// Nothing when the arguments are right and PLAYER is a packaged player;
+// the exit status otherwise.
+std::optional<int> Prepare(std::string_view verb, std::span<char* const> arguments, Request& request)
+{
+    if (auto status = ParseArguments(verb, arguments, request.arguments))
+        return status;
+    std::string error;
+    if (!FindPlaces(request.arguments, request.places, error)
+        || !ReadPlayer(request.arguments.player, request.player, error))
+        return ReportError(error);
+    return std::nullopt;
+}
+
 } // namespace
 
 int RunInstall(std::span<char* const> arguments)
 {
-    InstallArguments parsed;
-    if (auto status = ParseArguments("install", arguments, parsed))
+    Request request;
+    if (auto status = Prepare("install", arguments, request))
         return *status;
-    InstallPlaces places;
-    InstalledPlayer player;
+    const InstallArguments& parsed = request.arguments;
+    const InstallPlaces& places = request.places;
+    const InstalledPlayer& player = request.player;
     std::string error;
-    if (!FindPlaces(parsed, places, error) || !ReadPlayer(parsed.player, player, error))
-        return ReportError(error);
 
     // Everything is made before anything is written.
     std::span<const BYTE> iconPng = ShownIcon(player.look);
@@ -297,14 +316,12 @@ int RunInstall(std::span<char* const> arguments)
 
 int RunUninstall(std::span<char* const> arguments)
 {
-    InstallArguments parsed;
-    if (auto status = ParseArguments("uninstall", arguments, parsed))
+    Request request;
+    if (auto status = Prepare("uninstall", arguments, request))
         return *status;
-    InstallPlaces places;
-    InstalledPlayer player;
-    std::string error;
-    if (!FindPlaces(parsed, places, error) || !ReadPlayer(parsed.player, player, error))
-        return ReportError(error);
+    const InstallArguments& parsed = request.arguments;
+    const InstallPlaces& places = request.places;
+    const InstalledPlayer& player = request.player;
 
     fs::path installed = places.bin / fs::path(parsed.player).filename();
     CString id = InstalledId(player.carriedId, installed);

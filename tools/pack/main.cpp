@@ -35,7 +35,8 @@ int main(int argc, char** argv)
         return UsageError(nullptr, nullptr);
     std::string_view verb = argv[1];
     std::span<char* const> arguments(argv + 2, argv + argc);
-    if (verb == "--help" || verb == "-h" || (verb == "help" && arguments.empty())) {
+    if (verb == "--help" || verb == "-h"
+        || (verb == "help" && (arguments.empty() || AsksForHelp(arguments)))) {
         PrintUsage(stdout);
         return StatusOk;
     }
