@@ -303,10 +303,7 @@ GdkPixbuf* CGtkWindowBackend::Pixbuf(HICON icon)
     if (found != m_pixbufs.end())
         return found->second;
     std::string error;
-    PixbufPtr square;
-    if (PixbufPtr image = DecodePng(icon->image, error))
-        square = PadToSquare(image.get());
-    GdkPixbuf* pixbuf = square.release();
+    GdkPixbuf* pixbuf = DecodePng(icon->image, error).release();
     m_pixbufs[icon] = pixbuf;
     return pixbuf;
 }
@@ -315,18 +312,15 @@ void CGtkWindowBackend::SetIcon(HWND handle, HICON icon, BOOL)
 {
     // One list for big and small: the desktop picks the size it needs.
     Window* window = Find(handle);
-    GdkPixbuf* square = Pixbuf(icon);
-    if (!window || !window->fixed || !square) {
-        if (window && window->fixed)
-            gtk_window_set_icon(GTK_WINDOW(window->widget), nullptr);
+    if (!window || !window->fixed)
         return;
-    }
+    GdkPixbuf* image = Pixbuf(icon);
     GList* images = nullptr;
     for (int size : IconSizes) {
-        if (size > MaxWindowIconSize)
+        if (size > MaxWindowIconSize || !image)
             break;
-        if (PixbufPtr scaled = ScaleSquare(square, size))
-            images = g_list_append(images, scaled.release());
+        if (PixbufPtr square = SquareIcon(image, size))
+            images = g_list_append(images, square.release());
     }
     gtk_window_set_icon_list(GTK_WINDOW(window->widget), images);
     g_list_free_full(images, g_object_unref);
@@ -354,15 +348,13 @@ void CGtkWindowBackend::DrawIcon(HDC dc, int x, int y, HICON icon)
     GdkPixbuf* pixbuf = Pixbuf(icon);
     if (!cr || !pixbuf)
         return;
-    int size = GetSystemMetrics(SM_CXICON);
-    GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, size, size, GDK_INTERP_BILINEAR);
-    if (!scaled)
+    PixbufPtr square = SquareIcon(pixbuf, GetSystemMetrics(SM_CXICON));
+    if (!square)
         return;
     cairo_save(cr);
-    gdk_cairo_set_source_pixbuf(cr, scaled, x, y);
+    gdk_cairo_set_source_pixbuf(cr, square.get(), x, y);
     cairo_paint(cr);
     cairo_restore(cr);
-    g_object_unref(scaled);
 }
 
 UINT_PTR CGtkWindowBackend::SetTimer(HWND handle, UINT_PTR id, UINT elapse)

@@ -1,6 +1,7 @@
 #include "platform/pixbuf/IconImages.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <png.h>
@@ -35,10 +36,10 @@ PixbufPtr DecodePng(std::span<const BYTE> bytes, std::string& error)
         error = std::string("a damaged PNG: ") + png.message;
         return nullptr;
     }
-    if (png.width > MaxIconSide || png.height > MaxIconSide) {
+    if (std::uint64_t(png.width) * png.height > MaxIconPixels || png.width > MaxIconSide
+        || png.height > MaxIconSide) {
         png_image_free(&png);
-        error
-            = "larger than " + std::to_string(MaxIconSide) + " x " + std::to_string(MaxIconSide) + " pixels";
+        error = "larger than " + std::to_string(MaxIconPixels) + " pixels (4096 x 4096)";
         return nullptr;
     }
     png.format = PNG_FORMAT_RGBA;
@@ -56,31 +57,28 @@ PixbufPtr DecodePng(std::span<const BYTE> bytes, std::string& error)
     return image;
 }
 
-PixbufPtr PadToSquare(GdkPixbuf* image)
+PixbufPtr SquareIcon(GdkPixbuf* image, int size)
 {
+    // Scaled first, so that a long thin image never makes a large square.
     int width = gdk_pixbuf_get_width(image);
     int height = gdk_pixbuf_get_height(image);
-    if (width == height)
-        return PixbufPtr(GDK_PIXBUF(g_object_ref(image)));
-    int side = std::max(width, height);
-    PixbufPtr square(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, side, side));
-    if (!square)
+    int longer = std::max(width, height);
+    int scaledWidth = std::max(1, int(std::int64_t(width) * size / longer));
+    int scaledHeight = std::max(1, int(std::int64_t(height) * size / longer));
+    PixbufPtr scaled(scaledWidth == width && scaledHeight == height
+            ? GDK_PIXBUF(g_object_ref(image))
+            : gdk_pixbuf_scale_simple(image, scaledWidth, scaledHeight, GDK_INTERP_HYPER));
+    if (!scaled)
+        return nullptr;
+    // The image keeps its own alpha; one without is opaque.
+    PixbufPtr withAlpha(gdk_pixbuf_add_alpha(scaled.get(), FALSE, 0, 0, 0));
+    PixbufPtr square(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, size, size));
+    if (!withAlpha || !square)
         return nullptr;
     gdk_pixbuf_fill(square.get(), 0x00000000);
-    // Copying keeps the image's own alpha; an image without one is opaque.
-    PixbufPtr withAlpha(gdk_pixbuf_add_alpha(image, FALSE, 0, 0, 0));
-    if (!withAlpha)
-        return nullptr;
-    gdk_pixbuf_copy_area(
-        withAlpha.get(), 0, 0, width, height, square.get(), (side - width) / 2, (side - height) / 2);
+    gdk_pixbuf_copy_area(withAlpha.get(), 0, 0, scaledWidth, scaledHeight, square.get(),
+        (size - scaledWidth) / 2, (size - scaledHeight) / 2);
     return square;
-}
-
-PixbufPtr ScaleSquare(GdkPixbuf* square, int size)
-{
-    if (gdk_pixbuf_get_width(square) == size)
-        return PixbufPtr(GDK_PIXBUF(g_object_ref(square)));
-    return PixbufPtr(gdk_pixbuf_scale_simple(square, size, size, GDK_INTERP_HYPER));
 }
 
 std::string EncodePng(GdkPixbuf* image)

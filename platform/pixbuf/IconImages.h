@@ -2,6 +2,7 @@
 
 #include "platform/Types.h"
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -26,20 +27,19 @@ constexpr int IconSizes[] = { 16, 24, 32, 48, 64, 128, 256 };
 // X request, 256 among them.
 constexpr int MaxWindowIconSize = 128;
 
-// The widest and tallest icon taken, in pixels.
-constexpr unsigned MaxIconSide = 8192;
+// The largest icon taken, in pixels, and its longest side (a side that
+// gdk-pixbuf's rows of four bytes a pixel still hold).
+constexpr std::uint64_t MaxIconPixels = 4096 * 4096;
+constexpr unsigned MaxIconSide = 1u << 24;
 
 // `bytes` decoded as a PNG, every row of it, with its checksums; null with
 // the reason in `error` ("not a PNG", "a damaged PNG: " and what the decoder
-// found, or larger than MaxIconSide).
+// found, or larger than MaxIconPixels).
 PixbufPtr DecodePng(std::span<const BYTE> bytes, std::string& error);
 
-// `image` centred on a transparent square of its longer side (the same
-// image, with a new reference, when it is square already).
-PixbufPtr PadToSquare(GdkPixbuf* image);
-
-// The square `square` scaled to `size` x `size`.
-PixbufPtr ScaleSquare(GdkPixbuf* square, int size);
+// `image` scaled, keeping its proportions, until its longer side is `size`,
+// and centred on a transparent `size` x `size` square.
+PixbufPtr SquareIcon(GdkPixbuf* image, int size);
 
 // `image` as a PNG file's bytes; empty when it cannot be encoded.
 std::string EncodePng(GdkPixbuf* image);

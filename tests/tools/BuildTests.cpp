@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -482,8 +483,15 @@ TEST_F(BuildFixture, BadIconsAndTitlesAreRefusedAndWriteNothing)
     Bytes damaged = png;
     damaged[png.size() - 20] ^= 0x40; // in the image data: its checksum no longer holds
     Bytes notPng = ToBytes("GIF89a, or anything but a PNG");
-    std::vector<std::pair<std::string, Bytes>> icons
-        = { { "cut.png", cut }, { "damaged.png", damaged }, { "other.png", notPng }, { "empty.png", {} } };
+    // A header that says 5000 x 4000 pixels, over what an icon may take.
+    Bytes huge = png;
+    for (int i = 0; i < 8; ++i)
+        huge[16 + i] = BYTE((i < 4 ? 5000u : 4000u) >> (24 - 8 * (i % 4)));
+    DWORD crc = DWORD(::crc32(0, huge.data() + 12, 17));
+    for (int i = 0; i < 4; ++i)
+        huge[29 + i] = BYTE(crc >> (24 - 8 * i));
+    std::vector<std::pair<std::string, Bytes>> icons = { { "cut.png", cut }, { "damaged.png", damaged },
+        { "other.png", notPng }, { "empty.png", {} }, { "huge.png", huge } };
     std::vector<std::string> options;
     for (const auto& [name, bytes] : icons) {
         WriteFileBytes(scratch / name, bytes);

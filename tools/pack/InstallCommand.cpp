@@ -266,11 +266,10 @@ int RunInstall(std::span<char* const> arguments)
     platform::PixbufPtr image = platform::DecodePng(iconPng, error);
     if (!image)
         return ReportError(parsed.player + ": its icon is " + error);
-    platform::PixbufPtr square = platform::PadToSquare(image.get());
     std::vector<std::string> icons;
     for (int size : platform::IconSizes) {
-        platform::PixbufPtr scaled = square ? platform::ScaleSquare(square.get(), size) : nullptr;
-        icons.push_back(scaled ? platform::EncodePng(scaled.get()) : std::string());
+        platform::PixbufPtr square = platform::SquareIcon(image.get(), size);
+        icons.push_back(square ? platform::EncodePng(square.get()) : std::string());
         if (icons.back().empty())
             return ReportError(
                 parsed.player + ": its icon cannot be scaled to " + std::to_string(size) + " pixels");
