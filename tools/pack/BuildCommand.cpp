@@ -4,8 +4,8 @@
 // carried stripped), then the package (a ZIP archive, resource IDR_PACKAGE),
 // then the Flash control when there is one (resource IDR_FLASH_CONTROL), then
 // the title (string IDS_TITLE) and the icon (icon group IDR_MAINFRAME, a PNG)
-// when given, then the resource table and its trailer. It is written under a temporary name next
-// to OUTPUT and renamed over it once complete.
+// when given, then the resource table and its trailer. It is written under a
+// temporary name next to OUTPUT and renamed over it once complete.
 
 #include "tools/pack/BuildInputs.h"
 #include "tools/pack/Command.h"

@@ -12,7 +12,7 @@ struct DesktopEntry {
     std::string windowClass {};
 };
 
-// The entry's text, every value escaped as the Desktop Entry
-// Specification wants it (Exec quoted, `%` doubled). Empty when `exec`
+// The entry's text, every value escaped as freedesktop.org's desktop entry
+// format wants it (Exec quoted, `%` doubled). Empty when `exec`
 // holds a control character, which no Exec line can carry.
 std::string DesktopEntryText(const DesktopEntry& entry);
