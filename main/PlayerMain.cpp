@@ -1,16 +1,20 @@
 // The player executable: the application object and main.
 
+#include "app/CarriedSettings.h"
 #include "app/FlashControlCheck.h"
 #include "app/PlayerApp.h"
 #include "app/WorkspaceGuard.h"
+#include "app/SavedData.h"
 #include "main/DialogPlayerRunner.h"
 #include "main/GtkUnpackProgress.h"
+#include "platform/Resources.h"
 #include "platform/Shell.h"
 #include "platform/WindowBackend.h"
 #include "platform/gtk/DisplayLoss.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
 #include "platform/gtk/GtkWindowBackend.h"
 #include "res/BuiltInResources.h"
+#include "res/ResourceIds.h"
 
 #include <csignal>
 #include <cstdio>
@@ -59,6 +63,20 @@ void OnDisplayLost()
     ::_exit(ExitNoDisplay);
 }
 
+// The class of the player's windows, "quorvel-" and the package's id (the
+// one its saved data goes under): WM_CLASS on X11, the app_id on Wayland,
+// and what an installed desktop entry names as its StartupWMClass.
+CString WindowClass()
+{
+    using namespace platform;
+    CString id;
+    if (HRSRC resource = FindResource(nullptr, MAKEINTRESOURCE(IDR_PACKAGE), RT_PACKAGE)) {
+        auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, resource)));
+        id = CarriedPackageId(bytes, SizeofResource(nullptr, resource));
+    }
+    return "quorvel-" + EffectivePackageId(id, RunningExecutablePath());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -85,10 +103,16 @@ int main(int argc, char** argv)
     // The program compares and formats text the same way in every locale;
     // the locale only picks the menu's language, from the environment.
     gtk_disable_setlocale();
+    // GTK names its windows after the program: both halves of WM_CLASS, and
+    // the Wayland app_id, come from these.
+    CString windowClass = WindowClass();
+    g_set_prgname(windowClass.c_str());
     if (!gtk_init_check(&argc, &argv)) {
         s_app.SetPlayerRunner(&s_noDisplayRunner);
         return AfxWinMain();
     }
+    // GTK's start gives the class the name with a capital; ours has none.
+    gdk_set_program_class(windowClass.c_str());
     platform::CatchDisplayLoss(&OnDisplayLost);
 
     platform::CGtkWindowBackend backend;

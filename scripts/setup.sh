@@ -25,6 +25,10 @@ packages=(
     # A Wayland compositor without Xwayland for the Wayland tests (run headless
     # as an ordinary user), its screenshots and its typed keys.
     sway grim wtype
+    # desktop-file-validate, for the desktop entries quorvel-pack install writes.
+    desktop-file-utils
+    # The icon an author gives quorvel-pack build is decoded whole with libpng.
+    libpng-dev
 )
 # The movie engine comes from the npm registry; Node.js may already be there.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -2,9 +2,10 @@
 //
 // OUTPUT is a copy of the player executable (with whatever resources it
 // carried stripped), then the package (a ZIP archive, resource IDR_PACKAGE),
-// then the Flash control when there is one (resource IDR_FLASH_CONTROL), then the
-// resource table and its trailer. It is written under a temporary name next
-// to OUTPUT and renamed over it once complete.
+// then the Flash control when there is one (resource IDR_FLASH_CONTROL), then
+// the title (string IDS_TITLE) and the icon (icon group IDR_MAINFRAME, a PNG)
+// when given, then the resource table and its trailer. It is written under a
+// temporary name next to OUTPUT and renamed over it once complete.
 
 #include "tools/pack/BuildInputs.h"
 #include "tools/pack/Command.h"
@@ -12,12 +13,16 @@
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageId.h"
 #include "tools/pack/WindowsPackage.h"
+#include "tools/pack/PackageLook.h"
+#include "tools/pack/Usage.h"
 
 #include "app/PackagePassword.h"
 #include "movie/MovieName.h"
 #include "platform/FileException.h"
 #include "platform/MappedFile.h"
 #include "platform/ResourceTable.h"
+#include "platform/Resources.h"
+#include "platform/pixbuf/IconImages.h"
 #include "res/ResourceIds.h"
 #include "zip/ZipException.h"
 #include "zip/ZipFile.h"
@@ -47,15 +52,6 @@ constexpr DWORD FileAttributes = 0x81800020;
 constexpr DWORD FolderAttributes = 0x41C00010;
 constexpr unsigned OutputMode = 0755;
 
-const char* const s_usage
-    = "usage: quorvel-pack build -o OUTPUT [--main NAME] [--play-all] [--fullscreen] [--ini FILE]\n"
-      "                          [--id ID] [--no-encrypt] [--store] [--no-control] [--control PATH]\n"
-      "                          [--player PATH] INPUT...\n"
-      "INPUT: movies and folders of movies, Windows players (their packages), or one ready .zip used as\n"
-      "       it is.\n"
-      "ID: the package's identity (1 to 64 of A-Z a-z 0-9 _ -), under which the player keeps what\n"
-      "    its movies save; by default the one package.ini has, else a new random one.\n";
-
 struct BuildOptions {
     std::string output {};
     std::optional<std::string> mainMovie {};
@@ -63,6 +59,8 @@ struct BuildOptions {
     bool fullScreen { false };
     std::optional<std::string> ini {};
     std::optional<std::string> id {};
+    std::optional<std::string> title {};
+    std::optional<std::string> icon {};
     bool encrypt { true };
     bool store { false };
     bool noControl { false };
@@ -73,10 +71,7 @@ struct BuildOptions {
 
 int UsageError(const std::string& reason)
 {
-    if (!reason.empty())
-        std::fprintf(stderr, "quorvel-pack build: %s\n", reason.c_str());
-    std::fputs(s_usage, stderr);
-    return StatusUsage;
+    return VerbUsageError("build", reason);
 }
 
 // Nothing on success; the exit status of a usage error otherwise.
@@ -116,13 +111,16 @@ std::optional<int> ParseOptions(std::span<char* const> arguments, BuildOptions& 
             ok = v.has_value() && !v->empty();
             if (ok)
                 options.output = *v;
-        } else if (name == "--main" || name == "--ini" || name == "--control" || name == "--player") {
+        } else if (name == "--main" || name == "--ini" || name == "--control" || name == "--player"
+            || name == "--title" || name == "--icon") {
             auto v = value();
             ok = v.has_value() && !v->empty();
             if (ok) {
                 auto& target = name == "--main" ? options.mainMovie
                     : name == "--ini"           ? options.ini
                     : name == "--control"       ? options.control
+                    : name == "--title"         ? options.title
+                    : name == "--icon"          ? options.icon
                                                 : options.player;
                 target = *v;
             }
@@ -146,9 +144,6 @@ std::optional<int> ParseOptions(std::span<char* const> arguments, BuildOptions& 
             bool noEncrypt = false;
             ok = flag(noEncrypt);
             options.encrypt = false;
-        } else if (name == "-h" || name == "--help") {
-            std::fputs(s_usage, stdout);
-            return StatusOk;
         } else {
             return UsageError("unknown option '" + argument + "'");
         }
@@ -484,6 +479,12 @@ int RunBuild(std::span<char* const> arguments)
                 "one\n");
     }
 
+    if (options.title) {
+        if (std::string problem = TitleProblem(*options.title); !problem.empty())
+            return ReportError("the title (--title) is " + problem);
+    }
+    ResourceInput icon { options.icon.value_or(std::string()) };
+
     std::vector<BuildItem> items;
     ResourceInput zip;
     std::string error;
@@ -510,7 +511,7 @@ int RunBuild(std::span<char* const> arguments)
                 && item.inode == outputInfo.st_ino)
                 return ReportError(SourceName(item) + " is the output; OUTPUT must not replace an input");
         }
-        for (const std::string* path : { &player.path, &control.path, &zip.path }) {
+        for (const std::string* path : { &player.path, &control.path, &zip.path, &icon.path }) {
             if (!path->empty() && IsOutput(*path, outputInfo))
                 return ReportError(*path + " is the output; OUTPUT must not replace an input");
         }
@@ -522,6 +523,13 @@ int RunBuild(std::span<char* const> arguments)
         return ReportError(error);
     if (readyZip && (!MapInput(zip, "the package", error) || !CheckReadyZip(zip.file, zip.path, error)))
         return ReportError(error);
+    if (!icon.path.empty()) {
+        // Decoded whole: a PNG the player could not show is refused here.
+        if (!MapInput(icon, "the icon", error))
+            return ReportError(error);
+        if (!platform::DecodePng({ icon.file.data(), icon.file.size() }, error))
+            return ReportError(icon.path + " (the icon): " + error);
+    }
 
     std::span<const BYTE> playerImage(player.file.data(), player.file.size());
     std::uint64_t playerSize = platform::ExecutableSize(playerImage);
@@ -549,6 +557,18 @@ int RunBuild(std::span<char* const> arguments)
             WriteBytes(output, control.file.data(), control.file.size());
             resources.push_back(ocx);
         }
+        if (options.title) {
+            platform::ResourceEntry title { platform::RT_STRING, IDS_TITLE, 0, output.Size(),
+                options.title->size() };
+            WriteBytes(output, reinterpret_cast<const BYTE*>(options.title->data()), options.title->size());
+            resources.push_back(title);
+        }
+        if (!icon.path.empty()) {
+            platform::ResourceEntry group { platform::RT_GROUP_ICON, IDR_MAINFRAME, 0, output.Size(),
+                icon.file.size() };
+            WriteBytes(output, icon.file.data(), icon.file.size());
+            resources.push_back(group);
+        }
         std::vector<BYTE> table = platform::SerializeResourceTable(resources, output.Size());
         WriteBytes(output, table.data(), table.size());
         output.Commit(OutputMode);
@@ -563,7 +583,7 @@ int RunBuild(std::span<char* const> arguments)
     std::printf("%s: player %llu bytes, package %llu bytes (%s)%s\n", options.output.c_str(),
         static_cast<unsigned long long>(playerSize), static_cast<unsigned long long>(resources[0].size),
         readyZip ? "ready .zip" : (std::to_string(items.size()) + " entries").c_str(),
-        resources.size() > 1 ? ", Flash control" : "");
+        control.path.empty() ? "" : ", Flash control");
     if (!readyZip)
         std::printf("id: %s\n", id.c_str());
     return StatusOk;

@@ -2,6 +2,7 @@
 
 #include "platform/MappedFile.h"
 
+#include <span>
 #include <string>
 
 // The package a quorvel-pack verb works on, mapped from disk: a ZIP archive,
@@ -19,6 +20,8 @@ public:
     DWORD size() const { return m_size; }
     // Whether the file is a Windows executable.
     bool IsWindows() const { return m_windows; }
+    // The whole file.
+    std::span<const BYTE> image() const { return { m_file.data(), m_file.size() }; }
 
 private:
     CMappedFile m_file {};
