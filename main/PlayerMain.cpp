@@ -3,8 +3,8 @@
 #include "app/CarriedSettings.h"
 #include "app/FlashControlCheck.h"
 #include "app/PlayerApp.h"
-#include "app/WorkspaceGuard.h"
 #include "app/SavedData.h"
+#include "app/WorkspaceGuard.h"
 #include "main/DialogPlayerRunner.h"
 #include "main/GtkUnpackProgress.h"
 #include "platform/Resources.h"
@@ -105,7 +105,11 @@ int main(int argc, char** argv)
     gtk_disable_setlocale();
     // GTK names its windows after the program: both halves of WM_CLASS, and
     // the Wayland app_id, come from these.
+    // Message boxes keep the executable's own name as their title.
     CString windowClass = WindowClass();
+    gchar* fileName = g_path_get_basename(argc > 0 ? argv[0] : "quorvel");
+    g_set_application_name(fileName);
+    g_free(fileName);
     g_set_prgname(windowClass.c_str());
     if (!gtk_init_check(&argc, &argv)) {
         s_app.SetPlayerRunner(&s_noDisplayRunner);

@@ -8,7 +8,9 @@ int CGtkMessageBoxPresenter::Present(const CString& text, UINT)
 {
     GtkWidget* dialog = gtk_message_dialog_new(
         nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", text.c_str());
-    const char* name = g_get_prgname();
+    // The program's name for people (the executable's file name); the
+    // program name proper is the window class.
+    const char* name = g_get_application_name();
     gtk_window_set_title(GTK_WINDOW(dialog), name ? name : "");
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     void* outer = m_pShowing;
