@@ -12,9 +12,9 @@
 #include "tools/pack/OutputFile.h"
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageId.h"
-#include "tools/pack/WindowsPackage.h"
 #include "tools/pack/PackageLook.h"
 #include "tools/pack/Usage.h"
+#include "tools/pack/WindowsPackage.h"
 
 #include "app/PackagePassword.h"
 #include "movie/MovieName.h"
