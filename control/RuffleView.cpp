@@ -11,6 +11,7 @@
 #include "control/SessionBus.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
+#include "platform/Timeline.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -166,6 +167,28 @@ WebKitWebContext* SharedContext()
     return s_context;
 }
 
+bool TimelineWanted()
+{
+    const char* timeline = std::getenv("QUORVEL_TIMELINE");
+    return timeline && *timeline;
+}
+
+// For the start-up timeline: the page says when the engine's WebAssembly is
+// instantiated (the engine is ready to make players).
+constexpr const char* TimelineScript = R"js(
+(function () {
+    for (const name of ["instantiateStreaming", "instantiate"]) {
+        const original = WebAssembly[name];
+        WebAssembly[name] = function (...args) {
+            return original.apply(this, args).then((result) => {
+                window.webkit.messageHandlers.quorvel.postMessage({ type: "timeline", message: "engine ready" });
+                return result;
+            });
+        };
+    }
+})();
+)js";
+
 } // namespace
 
 CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
@@ -174,6 +197,13 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(content, "quorvel");
     g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(OnScriptMessage), this);
+    if (TimelineWanted()) {
+        WebKitUserScript* script
+            = webkit_user_script_new(TimelineScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+        webkit_user_content_manager_add_script(content, script);
+        webkit_user_script_unref(script);
+    }
 
     // Sound may start without a click, as it does in a projector: with the
     // default policy the engine's audio stays suspended, and a movie with
@@ -229,7 +259,29 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
 
     GdkRGBA black { 0, 0, 0, 1 };
     webkit_web_view_set_background_color(m_pView, &black);
+    platform::TimelineMark("web view created");
     LoadPage();
+}
+
+void CRuffleView::Prepare()
+{
+    m_bPrepared = true;
+    m_bWarm = true;
+    WarmWhenIdle();
+}
+
+void CRuffleView::Adopt(FSCommandHandler onFSCommand)
+{
+    m_onFSCommand = std::move(onFSCommand);
+    m_bPrepared = false;
+}
+
+void CRuffleView::WarmWhenIdle()
+{
+    if (!m_bWarm || !m_bPageReady || m_bMoviePending)
+        return;
+    m_bWarm = false;
+    Run("window.quorvel.warm()");
 }
 
 CRuffleView::~CRuffleView()
@@ -284,6 +336,11 @@ void CRuffleView::OnPageOverdue()
 {
     if (m_bPageReady)
         return;
+    if (m_bPrepared) {
+        m_bBroken = true;
+        webkit_web_view_terminate_web_process(m_pView);
+        return;
+    }
     if (!CountEngineFailure())
         return;
     std::fprintf(
@@ -302,6 +359,11 @@ void CRuffleView::OnWebProcessEnded(int reason)
         return;
     m_bPageReady = false;
     m_bSavedDataSent = false;
+    if (m_bPrepared) {
+        StopPageWatch();
+        m_bBroken = true;
+        return;
+    }
     if (!CountEngineFailure())
         return;
     std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
@@ -364,6 +426,7 @@ void CRuffleView::ServeRequestFor(CRuffleView* self, WebKitURISchemeRequest* req
         return;
     }
     if (path == "/index.html") {
+        platform::TimelineMark("web process up");
         std::string_view page = EnginePage();
         GBytes* bytes = g_bytes_new_static(page.data(), page.size());
         FinishWithBytes(request, bytes, "text/html");
@@ -394,6 +457,7 @@ void CRuffleView::ServePackageFile(WebKitURISchemeRequest* request, const std::s
     // The movie being started comes from memory, once: the engine asks for
     // it first, and anything that asks later gets the file as it is.
     if (m_pMovie && *name == m_strMovieName) {
+        platform::TimelineMark("movie requested");
         GBytes* movie = m_pMovie;
         m_pMovie = nullptr;
         FinishWithBytes(request, movie, type.c_str());
@@ -498,12 +562,18 @@ void CRuffleView::HandleMessage(
 {
     bool current = load == std::to_string(m_nMovieGeneration);
     if (type == "ready") {
+        platform::TimelineMark("engine page loaded");
         m_bPageReady = true;
         StopPageWatch();
         if (Debugging())
             Run("window.quorvel.debug()");
         if (m_bMoviePending)
             StartMovie();
+        WarmWhenIdle();
+    } else if (type == "warm") {
+        platform::TimelineMark("engine warm");
+    } else if (type == "timeline") {
+        platform::TimelineMark(first.c_str());
     } else if (type == "fscommand") {
         if (first == FrameReportCommand) {
             // A report counts only for the movie that sent it: the last
@@ -523,8 +593,10 @@ void CRuffleView::HandleMessage(
     } else if (type == "link") {
         OpenLink(first);
     } else if (type == "loaded") {
-        if (current)
+        if (current) {
+            platform::TimelineMark("movie started");
             FocusMovie();
+        }
     } else if (type == "unloaded") {
         m_bUnloaded = true;
     } else if (type == "console") {
@@ -584,6 +656,7 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
             return false;
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
+    platform::TimelineMark("movie given");
     m_strMoviePath = path;
     size_t slash = host->rfind('/');
     m_strFolder = slash == std::string::npos ? std::string(".") : host->substr(0, slash ? slash : 1);
@@ -610,6 +683,7 @@ void CRuffleView::StartMovie()
 {
     static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
     m_bMoviePending = false;
+    m_bWarm = false;
     if (!m_bSavedDataSent) {
         std::string items = "{";
         for (const auto& [key, value] : m_saved.Items())

@@ -35,6 +35,16 @@ public:
 
     GtkWidget* Widget() const;
 
+    // Made ahead of its control: the engine is started out of sight (its
+    // WebAssembly compiled, a player's drawing device made) so that the
+    // first movie finds it ready. Until Adopt, an engine that fails is not
+    // started again and nobody is told: the view is only Broken().
+    void Prepare();
+    // The view is a control's from now on: its FSCommands go to `onFSCommand`
+    // and its engine is started again when it fails.
+    void Adopt(FSCommandHandler onFSCommand);
+    bool Broken() const { return m_bBroken; }
+
     // 0 shows the whole movie, 1 fills the view cropping the movie, 2 fits
     // it exactly, 3 keeps its size; others count as 0. Takes effect with the
     // next movie.
@@ -67,6 +77,8 @@ private:
     void Run(const std::string& script);
     void StartMovie();
     void FocusMovie();
+    // Warms the engine up when the page is ready and no movie is on its way.
+    void WarmWhenIdle();
     // The background colour for the page: a CSS colour string, or null for
     // the movie's own.
     std::string BackgroundScript() const;
@@ -87,6 +99,11 @@ private:
     bool m_bMoviePending { false };
     bool m_bUnloaded { false };
     bool m_bSavedDataSent { false };
+    // Prepared and not yet a control's; asked to warm the engine up; its
+    // engine failed while it was only prepared.
+    bool m_bPrepared { false };
+    bool m_bWarm { false };
+    bool m_bBroken { false };
     LONG m_nScaleMode { 0 };
     std::string m_strBackground {};
     // The folder of the package's files: the current movie's.

@@ -5,6 +5,7 @@
 #include "main/DialogPlayerRunner.h"
 #include "main/GtkUnpackProgress.h"
 #include "platform/Shell.h"
+#include "platform/Timeline.h"
 #include "platform/WindowBackend.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
 #include "platform/gtk/GtkWindowBackend.h"
@@ -74,6 +75,7 @@ void CatchDisplayLoss()
 
 int main(int argc, char** argv)
 {
+    platform::TimelineMark("main");
     // The registration tool (regsvr32) is this executable started afresh. It
     // ends without running the destructors of the module it loaded, as the
     // tool always has.
@@ -95,6 +97,7 @@ int main(int argc, char** argv)
         return AfxWinMain();
     }
     CatchDisplayLoss();
+    platform::TimelineMark("display open");
 
     platform::CGtkWindowBackend backend;
     platform::CGtkMessageBoxPresenter presenter;
