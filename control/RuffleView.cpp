@@ -11,17 +11,24 @@
 #include "control/SessionBus.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
+#include "platform/MappedFile.h"
 #include "platform/Timeline.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <gio/gunixinputstream.h>
-#include <iterator>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
+
+// The movie being started: its file, mapped, and how its frame reports go
+// in (FrameReports.h).
+struct MovieToServe {
+    CMappedFile file {};
+    std::optional<CFrameReportPlan> plan {};
+};
 
 namespace {
 
@@ -306,8 +313,6 @@ CRuffleView::~CRuffleView()
     if (GtkWidget* parent = gtk_widget_get_parent(widget))
         gtk_container_remove(GTK_CONTAINER(parent), widget);
     g_object_unref(m_pView);
-    if (m_pMovie)
-        g_bytes_unref(m_pMovie);
 }
 
 void CRuffleView::LoadPage()
@@ -458,10 +463,21 @@ void CRuffleView::ServePackageFile(WebKitURISchemeRequest* request, const std::s
     // it first, and anything that asks later gets the file as it is.
     if (m_pMovie && *name == m_strMovieName) {
         platform::TimelineMark("movie requested");
-        GBytes* movie = m_pMovie;
-        m_pMovie = nullptr;
-        FinishWithBytes(request, movie, type.c_str());
-        g_bytes_unref(movie);
+        std::shared_ptr<MovieToServe> movie = std::move(m_pMovie);
+        // Each piece keeps the whole (the mapping, the reports) alive until
+        // the stream has handed it on.
+        GInputStream* stream = g_memory_input_stream_new();
+        for (const auto& piece : movie->plan->Pieces()) {
+            std::span<const BYTE> part = movie->plan->BytesOf(piece);
+            GBytes* bytes = g_bytes_new_with_free_func(
+                part.data(), part.size(),
+                +[](gpointer keep) { delete static_cast<std::shared_ptr<MovieToServe>*>(keep); },
+                new std::shared_ptr<MovieToServe>(movie));
+            g_memory_input_stream_add_bytes(G_MEMORY_INPUT_STREAM(stream), bytes);
+            g_bytes_unref(bytes);
+        }
+        FinishWithStream(request, stream, gint64(movie->plan->Size()), type.c_str());
+        g_object_unref(stream);
         return;
     }
     std::optional<PackageFile> file = OpenPackageFile(m_strFolder, *name);
@@ -649,13 +665,13 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     auto host = platform::ToHostPath(path.c_str());
     if (!host)
         return false;
-    std::vector<BYTE> bytes;
-    {
-        std::ifstream in(*host, std::ios::binary);
-        if (!in)
-            return false;
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    // The file is read through a mapping: its pages are the page cache's,
+    // and the rewritten movie is served from them, with only the reports
+    // held beside them.
+    auto movie = std::make_shared<MovieToServe>();
+    if (!movie->file.Open(path.c_str()))
+        return false;
+    std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
     platform::TimelineMark("movie given");
     m_strMoviePath = path;
     size_t slash = host->rfind('/');
@@ -663,14 +679,11 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);
 
     m_bCjkText = MovieShowsCjkText(bytes);
-    auto reporting = AddFrameReports(bytes);
-    auto* movie = new std::vector<BYTE>(reporting ? std::move(*reporting) : std::move(bytes));
-    bytes = {};
-    if (m_pMovie)
-        g_bytes_unref(m_pMovie);
-    m_pMovie = g_bytes_new_with_free_func(
-        movie->data(), movie->size(), +[](gpointer data) { delete static_cast<std::vector<BYTE>*>(data); },
-        movie);
+    movie->plan = PlanFrameReports(bytes);
+    bool reporting = movie->plan.has_value();
+    // A movie that cannot report its frames goes as it is: from its file,
+    // like any other of the package.
+    m_pMovie = reporting ? std::move(movie) : nullptr;
     ++m_nMovieGeneration;
     m_nFrame = reporting ? 0 : QV_FRAME_UNCOUNTED;
     m_bMoviePending = true;

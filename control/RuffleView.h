@@ -10,12 +10,13 @@
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
-typedef struct _GBytes GBytes;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitURISchemeRequest WebKitURISchemeRequest;
 typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitJavascriptResult WebKitJavascriptResult;
 typedef struct _WebKitPolicyDecision WebKitPolicyDecision;
+
+struct MovieToServe;
 
 // The control's window: a web view running the movie engine. A private URI
 // scheme serves the engine's page and files (quorvel-control://engine/...)
@@ -108,10 +109,11 @@ private:
     std::string m_strBackground {};
     // The folder of the package's files: the current movie's.
     std::string m_strFolder {};
-    // The current movie's name in the package, and its bytes (rewritten to
-    // report frames) until the engine has asked for them.
+    // The current movie's name in the package, and its file with the plan
+    // of its frame reports until the engine has asked for it (null for a
+    // movie that cannot report its frames: it is served as it is).
     std::string m_strMovieName {};
-    GBytes* m_pMovie { nullptr };
+    std::shared_ptr<MovieToServe> m_pMovie {};
     // The current movie shows CJK text: the system's fonts for it go with it.
     bool m_bCjkText { false };
     unsigned m_nMovieGeneration { 0 };
