@@ -70,7 +70,6 @@ std::optional<CFrameReportPlan> PlanFrameReports(std::span<const BYTE> movie)
     std::optional<MovieFrameHeader> frameHeader = body->FrameHeader();
     if (!frameHeader || !frameHeader->complete)
         return std::nullopt;
-    std::span<const BYTE> in = body->Bytes();
 
     std::vector<BYTE> made;
     std::vector<CFrameReportPlan::Piece> pieces;

@@ -180,15 +180,26 @@ bool TimelineWanted()
     return timeline && *timeline;
 }
 
-// For the start-up timeline: the page says when the engine's WebAssembly is
-// instantiated (the engine is ready to make players).
+// For the timeline: the page says when the engine's WebAssembly is
+// instantiated (the engine is ready to make players), and then, checked
+// every second, each new size of the memory all its players share.
 constexpr const char* TimelineScript = R"js(
 (function () {
+    const mark = (message) => window.webkit.messageHandlers.quorvel.postMessage({ type: "timeline", message: message });
     for (const name of ["instantiateStreaming", "instantiate"]) {
         const original = WebAssembly[name];
         WebAssembly[name] = function (...args) {
             return original.apply(this, args).then((result) => {
-                window.webkit.messageHandlers.quorvel.postMessage({ type: "timeline", message: "engine ready" });
+                mark("engine ready");
+                const exports = (result.instance || result).exports || {};
+                if (exports.memory instanceof WebAssembly.Memory) {
+                    let shown = 0;
+                    setInterval(() => {
+                        const size = exports.memory.buffer.byteLength;
+                        if (size !== shown)
+                            mark("engine memory " + (shown = size));
+                    }, 1000);
+                }
                 return result;
             });
         };
