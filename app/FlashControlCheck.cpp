@@ -1,5 +1,6 @@
 #include "app/FlashControlCheck.h"
 
+#include "app/MissingEngine.h"
 #include "app/Workspace.h"
 #include "platform/Com.h"
 #include "platform/ErrorCodes.h"
@@ -25,24 +26,37 @@ void PrepareEngine(QvControl* control)
 }
 
 // The installed control's version, or nothing when no control can be made
-// or it cannot tell. A control of the wanted version is asked to prepare
-// its engine.
-std::optional<int32_t> InstalledVersion()
+// or it cannot tell. A registered module that could not be loaded leaves
+// what the user is to be told in `missing` when a library it needs is absent.
+// A control of the wanted version is asked to prepare its engine.
+std::optional<int32_t> InstalledVersion(CString& missing)
 {
     std::optional<int32_t> version;
     auto clsid = CLSIDFromString(QV_FLASH_CLSID);
     CoInitialize(nullptr);
     QvControl* control = nullptr;
-    if (clsid && CoCreateInstance(*clsid, &control) >= 0 && control) {
+    HRESULT result = clsid ? CoCreateInstance(*clsid, &control) : REGDB_E_CLASSNOTREG;
+    if (result >= 0 && control) {
         int32_t value = 0;
         if (control->vtbl->FlashVersion(control, &value) >= 0)
             version = value;
         if (version && (*version >> 16) == QV_FLASH_MAJOR_VERSION)
             PrepareEngine(control);
         control->vtbl->Release(control);
+    } else if (result == CO_E_DLLNOTFOUND) {
+        missing = DescribeMissingLibrary(DescribeLastCreateFailure(), LookupClassModule(*clsid));
     }
     CoUninitialize();
     return version;
+}
+
+// The one message of a control that cannot run here; false when there is one.
+bool ReportMissingLibrary(const CString& text)
+{
+    if (text.empty())
+        return true;
+    AfxMessageBox(text.c_str(), MB_OK, 0);
+    return false;
 }
 
 CString TrimBlanks(const CString& text)
@@ -71,13 +85,15 @@ void ReportUnusableFolder(const CString& folder, DWORD code)
 
 } // namespace
 
-void EnsureFlashControl(HMODULE module)
+bool EnsureFlashControl(HMODULE module)
 {
-    std::optional<int32_t> version = InstalledVersion();
+    CString missing;
+    std::optional<int32_t> version = InstalledVersion(missing);
     if (version && (*version >> 16) == QV_FLASH_MAJOR_VERSION)
-        return;
-    if (!FindResource(module, MAKEINTRESOURCE(IDR_FLASH_CONTROL), RT_FLASH_CONTROL))
-        return;
+        return true;
+    // The library is missing for any control, the carried one as well.
+    if (!missing.empty() || !FindResource(module, MAKEINTRESOURCE(IDR_FLASH_CONTROL), RT_FLASH_CONTROL))
+        return ReportMissingLibrary(missing);
 
     // Without a system folder there is nowhere to put the control: the
     // bare file name would land wherever the path happened to lead.
@@ -87,14 +103,21 @@ void EnsureFlashControl(HMODULE module)
     if (trimmed.empty()) {
         DWORD code = length >= MAX_PATH ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
         ReportUnusableFolder(GetSystemDirectoryName(), code);
-        return;
+        return true;
     }
     CString target = trimmed + "\\flash8.ocx";
     // A control that is not all there is never registered: the registration
     // would load it.
     if (!WriteResourceToFile(IDR_FLASH_CONTROL, RT_FLASH_CONTROL, target.c_str(), module)) {
         ReportUnusableFolder(trimmed, GetLastError());
-        return;
+        return true;
     }
+    // Loaded here, as the window will load it: a library it needs that is
+    // missing is told once, instead of a registration that fails unseen and
+    // a window that stays blank. A module that cannot be loaded for a fault
+    // of its own goes on to its registration as before.
+    if (!ReportMissingLibrary(DescribeMissingLibrary(LoadClassModule(target), target)))
+        return false;
     ShellExecute(nullptr, "run", "regsvr32", (target + " /s").c_str(), nullptr, ShowHidden);
+    return true;
 }

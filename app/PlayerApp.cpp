@@ -84,6 +84,11 @@ void CPlayerApp::SetUnpackProgress(IUnpackProgress* progress)
     m_pProgress = progress ? progress : &s_nullProgress;
 }
 
+void CPlayerApp::SetWorkspaceGuard(IWorkspaceGuard* guard)
+{
+    m_pGuard = guard ? guard : &s_nullGuard;
+}
+
 void CPlayerApp::RequestStop(int signal)
 {
     if (!m_nStopSignal)
@@ -103,7 +108,15 @@ BOOL CPlayerApp::InitInstance()
     AfxEnableControlContainer();
     Enable3dControls();
 
-    m_pInstaller->EnsureFlashControl();
+    // Without the libraries the control needs, the window could only stay
+    // blank: the user has been told what is missing.
+    if (!m_pInstaller->EnsureFlashControl()) {
+        SetExitCode(ExitEngineMissing);
+        // Nothing is unpacked; what a lost run left is emptied all the same.
+        if (CString base = FormWorkspacePath(); !base.empty())
+            SweepStaleWorkspaces(base, {});
+        return FALSE;
+    }
     TimelineMark("control checked");
 
     if (StopRequested())
@@ -132,6 +145,9 @@ BOOL CPlayerApp::InitInstance()
     m_strWorkspace = claimed;
     // What killed runs left behind, in workspaces nobody holds any more.
     SweepStaleWorkspaces(m_strWorkspaceBase, m_strWorkspace);
+    // Before a decrypted byte is written: whatever ends this run, the guard
+    // empties the workspace.
+    m_pGuard->Watch(m_strWorkspace, m_strWorkspaceBase);
 
     HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(IDR_PACKAGE), RT_PACKAGE);
     if (!resource) {

@@ -19,6 +19,7 @@ public:
     void SetControlInstaller(IControlInstaller* installer);
     void SetPlayerRunner(IPlayerRunner* runner);
     void SetUnpackProgress(IUnpackProgress* progress);
+    void SetWorkspaceGuard(IWorkspaceGuard* guard);
     // The module whose resources carry the package (null: this executable).
     void SetResourceModule(platform::HMODULE module) { m_hResourceModule = module; }
 
@@ -46,9 +47,11 @@ private:
     inline static CNullControlInstaller s_nullInstaller {};
     inline static CNullPlayerRunner s_nullRunner {};
     inline static CNullUnpackProgress s_nullProgress {};
+    inline static CNullWorkspaceGuard s_nullGuard {};
     IControlInstaller* m_pInstaller { &s_nullInstaller };
     IPlayerRunner* m_pRunner { &s_nullRunner };
     IUnpackProgress* m_pProgress { &s_nullProgress };
+    IWorkspaceGuard* m_pGuard { &s_nullGuard };
     platform::HMODULE m_hResourceModule { nullptr };
     CString m_strWorkspaceBase {};
     CWorkspaceLock m_workspaceLock {};
@@ -60,6 +63,10 @@ constexpr int ExitPackageUnusable = 2;
 // Exit status of a run that had no display to open the window on, lost the
 // one it had, or could not open the window on it.
 constexpr int ExitNoDisplay = 3;
+// Exit status of a run whose Flash control cannot run on this machine: a
+// library it needs (the web engine, its JavaScript engine, GStreamer) is
+// missing.
+constexpr int ExitEngineMissing = 4;
 // Exit status of a run ended by signal n: ExitSignalBase + n, as a shell
 // reports a process killed by it.
 constexpr int ExitSignalBase = 128;

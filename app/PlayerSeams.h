@@ -6,13 +6,15 @@
 class CPlayerApp;
 
 // The steps of start-up that belong to other parts of the program: the
-// Flash control check, the player window and what is shown while the
-// package unpacks. Each has a do-nothing form, CNull..., which CPlayerApp
-// uses until (and where) a real one is set.
+// Flash control check, the player window, what is shown while the package
+// unpacks and the watch kept over the workspace. Each has a do-nothing
+// form, CNull..., which CPlayerApp uses until (and where) a real one is set.
 class IControlInstaller {
 public:
     virtual ~IControlInstaller() = default;
-    virtual void EnsureFlashControl() = 0;
+    // False when the control cannot run on this machine at all (a library
+    // it needs is missing): the user has been told, and the run ends.
+    virtual bool EnsureFlashControl() = 0;
 };
 
 class IPlayerRunner {
@@ -36,6 +38,15 @@ public:
     virtual void End() = 0;
 };
 
+// Empties the workspace once this process has ended, however it ends.
+// Watch is called once, after the workspace is claimed and before anything
+// is unpacked into it; `base` is the usual name of the workspace.
+class IWorkspaceGuard {
+public:
+    virtual ~IWorkspaceGuard() = default;
+    virtual void Watch(const std::string& workspace, const std::string& base) = 0;
+};
+
 class CNullUnpackProgress final : public IUnpackProgress {
 public:
     void Begin(const std::string&, std::uint64_t) override { }
@@ -45,10 +56,15 @@ public:
 
 class CNullControlInstaller final : public IControlInstaller {
 public:
-    void EnsureFlashControl() override { }
+    bool EnsureFlashControl() override { return true; }
 };
 
 class CNullPlayerRunner final : public IPlayerRunner {
 public:
     void RunPlayer(CPlayerApp&) override { }
+};
+
+class CNullWorkspaceGuard final : public IWorkspaceGuard {
+public:
+    void Watch(const std::string&, const std::string&) override { }
 };

@@ -12,14 +12,6 @@ constexpr std::size_t MaxIdLength = 64;
 constexpr std::uint64_t FnvOffsetBasis = 0xCBF29CE484222325u;
 constexpr std::uint64_t FnvPrime = 0x100000001B3u;
 
-// The kernel's name of the running executable: its real path.
-CString RunningExecutable()
-{
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-    return n > 0 && std::size_t(n) < sizeof buffer ? CString(buffer, std::size_t(n)) : CString();
-}
-
 } // namespace
 
 bool IsValidPackageId(const CString& id)
@@ -47,12 +39,23 @@ CString ExecutablePackageId(const CString& executablePath)
     return CString("exe-") + digits;
 }
 
+CString EffectivePackageId(const CString& packageId, const CString& executablePath)
+{
+    return IsValidPackageId(packageId) ? packageId : ExecutablePackageId(executablePath);
+}
+
+CString RunningExecutablePath()
+{
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    return n > 0 && std::size_t(n) < sizeof buffer ? CString(buffer, std::size_t(n)) : CString();
+}
+
 CString SavedDataFolder(const CString& packageId)
 {
     // Without a data folder nothing is kept: never a folder at the root.
     CString dataFolder = platform::UserDataFolder();
     if (dataFolder.empty())
         return {};
-    CString id = IsValidPackageId(packageId) ? packageId : ExecutablePackageId(RunningExecutable());
-    return dataFolder + "/quorvel/saved/" + id;
+    return dataFolder + "/quorvel/saved/" + EffectivePackageId(packageId, RunningExecutablePath());
 }

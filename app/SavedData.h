@@ -14,6 +14,14 @@ bool IsValidPackageId(const CString& id);
 // `executablePath`, the real path of the running player.
 CString ExecutablePackageId(const CString& executablePath);
 
+// The id under which the player keeps a package's things: `packageId`
+// when it has the valid form, else ExecutablePackageId(`executablePath`).
+CString EffectivePackageId(const CString& packageId, const CString& executablePath);
+
+// The kernel's name of the running executable: its real path (empty when
+// it cannot be read).
+CString RunningExecutablePath();
+
 // The host path ("/" between folders) of the saved-data folder of the
 // package `packageId`: ${XDG_DATA_HOME:-$HOME/.local/share}/quorvel/saved/<id>,
 // in the user's data folder (platform/DataFolder.h), as the class registry

@@ -92,16 +92,22 @@ void SweepStaleWorkspaces(const CString& base, const CString& mine)
 {
     for (int n = 1; n <= MaxWorkspaces; ++n) {
         CString name = WorkspaceName(base, n);
-        if (name == mine || !IsRealFolder(name))
-            continue;
-        CWorkspaceLock probe;
-        if (probe.Acquire(name) != CWorkspaceLock::Outcome::Locked)
-            continue;
-        DeleteFolderContents(name);
-        // The usual name stays, as the workspace always has; siblings go.
-        if (n > 1)
-            RemoveDirectory(name.c_str());
+        if (name != mine && IsRealFolder(name))
+            EmptyUnheldWorkspace(base, name);
     }
+}
+
+CWorkspaceLock::Outcome EmptyUnheldWorkspace(const CString& base, const CString& name)
+{
+    CWorkspaceLock probe;
+    auto outcome = probe.Acquire(name);
+    if (outcome != CWorkspaceLock::Outcome::Locked)
+        return outcome;
+    DeleteFolderContents(name);
+    // The usual name stays, as the workspace always has; siblings go.
+    if (name != base)
+        RemoveDirectory(name.c_str());
+    return outcome;
 }
 
 void DeleteFolderContents(CString folder)

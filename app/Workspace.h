@@ -27,6 +27,12 @@ CString ClaimWorkspace(const CString& base, CWorkspaceLock& lock);
 // holds it. `mine` (this run's own workspace) is left alone.
 void SweepStaleWorkspaces(const CString& base, const CString& mine);
 
+// Empties workspace `name` (one of `base`'s names) if nobody holds it: its
+// lock is taken here without waiting, for as long as the emptying takes. A
+// sibling is removed as well. The outcome of taking the lock: anything but
+// Locked means the workspace was not touched.
+CWorkspaceLock::Outcome EmptyUnheldWorkspace(const CString& base, const CString& name);
+
 // Deletes every file and folder inside `folder`, at any depth; the folder
 // itself stays. Links are deleted as links, never followed.
 void DeleteFolderContents(CString folder);

@@ -1,6 +1,7 @@
 #include "control/DeviceFonts.h"
 
 #include "control/JsString.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,25 +42,6 @@ std::optional<unsigned long> ReadNumber(std::ifstream& file, unsigned long at, i
     for (int i = 0; i < bytes; ++i)
         number = number << 8 | data[i];
     return number;
-}
-
-void AppendUtf8(std::string& text, unsigned long c)
-{
-    if (c < 0x80) {
-        text += char(c);
-    } else if (c < 0x800) {
-        text += char(0xC0 | c >> 6);
-        text += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += char(0xE0 | c >> 12);
-        text += char(0x80 | (c >> 6 & 0x3F));
-        text += char(0x80 | (c & 0x3F));
-    } else {
-        text += char(0xF0 | c >> 18);
-        text += char(0x80 | (c >> 12 & 0x3F));
-        text += char(0x80 | (c >> 6 & 0x3F));
-        text += char(0x80 | (c & 0x3F));
-    }
 }
 
 // The name the engine registers face `face` of a font file under: the
@@ -121,7 +103,7 @@ std::optional<std::string> EngineName(const char* path, int face)
                 } else if (c >= 0xD800 && c < 0xE000) {
                     return std::nullopt;
                 }
-                AppendUtf8(name, c);
+                platform::AppendUtf8(name, std::uint32_t(c));
             }
             return name.empty() ? std::nullopt : std::optional<std::string>(name);
         }

@@ -40,17 +40,19 @@ LinkDecision DecideLink(std::string_view url, const std::string& packageFolder)
         url.remove_prefix(WrappedLinkPrefix.size());
     std::string scheme = SchemeOf(url);
     if (scheme == "http" || scheme == "https" || scheme == "mailto")
-        return { LinkDecision::Kind::Desktop, std::string(url) };
+        return { LinkDecision::Kind::Desktop, std::string(url), std::string(url) };
     if (url.starts_with(PackageBase)) {
+        // The page resolved the movie's relative link under the package's URL.
+        std::string written = *PercentDecode(url.substr(PackageBase.size()), false);
         std::optional<std::string> name = PackageFileName(url.substr(PackageBase.size()));
         if (!name)
-            return { LinkDecision::Kind::Refused, "not a file of the package: " + std::string(url) };
+            return { LinkDecision::Kind::Refused, "not a file of the package: " + std::string(url), written };
         std::optional<PackageFile> file = OpenPackageFile(packageFolder, *name);
         if (!file)
-            return { LinkDecision::Kind::Refused, "no such file in the package: " + *name };
+            return { LinkDecision::Kind::Refused, "no such file in the package: " + *name, written };
         close(file->fd);
-        return { LinkDecision::Kind::Desktop, FileUri(packageFolder + "/" + file->name) };
+        return { LinkDecision::Kind::Desktop, FileUri(packageFolder + "/" + file->name), written };
     }
     return { LinkDecision::Kind::Refused,
-        "links of this kind are not opened: " + std::string(url.substr(0, 200)) };
+        "links of this kind are not opened: " + std::string(url.substr(0, 200)), std::string(url) };
 }

@@ -13,6 +13,9 @@ struct LinkDecision {
     };
     Kind kind { Kind::Refused };
     std::string target {};
+    // The link as the movie wrote it, for what the user is told: without
+    // the page's wrapping, a file of the package by its relative path.
+    std::string link {};
 };
 
 // The engine's page wraps the URLs of other schemes than the web's and the

@@ -5,6 +5,7 @@
 #include "control/EnginePage.h"
 #include "control/FrameReports.h"
 #include "control/JsString.h"
+#include "control/LinkOpener.h"
 #include "control/LinkPolicy.h"
 #include "control/MovieText.h"
 #include "control/PackageFiles.h"
@@ -531,25 +532,7 @@ void CRuffleView::OpenLink(const std::string& url)
         std::fprintf(stderr, "quorvel: link refused: %s\n", decision.target.c_str());
         return;
     }
-    // The desktop's default handler for the scheme (or, for a file of the
-    // package, for its type), as the user's settings choose it.
-    GAppLaunchContext* launch = g_app_launch_context_new();
-    if (CSessionBus::IsOurs())
-        g_app_launch_context_unsetenv(launch, "DBUS_SESSION_BUS_ADDRESS");
-    auto* shown = new std::string(url);
-    g_app_info_launch_default_for_uri_async(
-        decision.target.c_str(), launch, nullptr,
-        +[](GObject*, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<std::string> link(static_cast<std::string*>(data));
-            GError* error = nullptr;
-            if (!g_app_info_launch_default_for_uri_finish(result, &error)) {
-                std::fprintf(stderr, "quorvel: the link %s could not be opened: %s\n", link->c_str(),
-                    error ? error->message : "no handler");
-                g_clear_error(&error);
-            }
-        },
-        shown);
-    g_object_unref(launch);
+    OpenLinkOnDesktop(decision.target, decision.link, CSessionBus::IsOurs());
 }
 
 void CRuffleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, void* data)

@@ -17,11 +17,12 @@ declare -A max_len=(
     [movie-header]=4096
     [profile-string]=4096
     [resources]=4096
+    [pe-resources]=16384
     [writer-round-trip]=8192
 )
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(package movie-header profile-string resources writer-round-trip)
+    targets=(package movie-header profile-string resources pe-resources writer-round-trip)
 fi
 
 cmake -S . -B "$build" -G Ninja -DQUORVEL_FUZZ=ON -DQUORVEL_TESTS=OFF -DQUORVEL_BENCH=OFF \

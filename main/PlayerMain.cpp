@@ -1,25 +1,27 @@
 // The player executable: the application object and main.
 
+#include "app/CarriedSettings.h"
 #include "app/FlashControlCheck.h"
 #include "app/PlayerApp.h"
+#include "app/WorkspaceGuard.h"
+#include "app/SavedData.h"
 #include "main/DialogPlayerRunner.h"
 #include "main/GtkUnpackProgress.h"
+#include "platform/Resources.h"
 #include "platform/Shell.h"
 #include "platform/Timeline.h"
 #include "platform/WindowBackend.h"
+#include "platform/gtk/DisplayLoss.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
 #include "platform/gtk/GtkWindowBackend.h"
 #include "res/BuiltInResources.h"
+#include "res/ResourceIds.h"
 
 #include <csignal>
 #include <cstdio>
-#include <dlfcn.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
-
-// Xlib's display, as its IO error handler takes it.
-struct _XDisplay;
 
 namespace {
 
@@ -37,6 +39,7 @@ public:
 CPlayerApp s_app;
 CFlashControlInstaller s_installer;
 CNoDisplayRunner s_noDisplayRunner;
+CWorkspaceGuard s_guard;
 CGtkUnpackProgress s_progress;
 CDialogPlayerRunner s_dialogRunner { s_progress };
 platform::CGtkMessageBoxPresenter* s_pPresenter = nullptr;
@@ -52,30 +55,38 @@ gboolean OnStopSignal(gpointer data)
     return G_SOURCE_CONTINUE;
 }
 
-// Xlib calls this when the connection to the display is gone; returning
-// from it would end the process without a word and with the workspace full.
-int OnDisplayLost(_XDisplay*)
+// The connection to the display is gone (X11 or Wayland): left to itself the
+// toolkit would end the process without a word and with the workspace full.
+void OnDisplayLost()
 {
     std::fprintf(stderr, "quorvel: the connection to the display was lost\n");
     s_app.ReleaseWorkspace();
     ::_exit(ExitNoDisplay);
 }
 
-void CatchDisplayLoss()
+// The class of the player's windows, "quorvel-" and the package's id (the
+// one its saved data goes under): WM_CLASS on X11, the app_id on Wayland,
+// and what an installed desktop entry names as its StartupWMClass.
+CString WindowClass()
 {
-    // Through dlsym: libX11 is in the process whenever GDK talks X11, and the
-    // player does not otherwise link it.
-    using Handler = int (*)(_XDisplay*);
-    using Setter = Handler (*)(Handler);
-    if (auto set = reinterpret_cast<Setter>(::dlsym(RTLD_DEFAULT, "XSetIOErrorHandler")))
-        set(&OnDisplayLost);
+    using namespace platform;
+    CString id;
+    if (HRSRC resource = FindResource(nullptr, MAKEINTRESOURCE(IDR_PACKAGE), RT_PACKAGE)) {
+        auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, resource)));
+        id = CarriedPackageId(bytes, SizeofResource(nullptr, resource));
+    }
+    return "quorvel-" + EffectivePackageId(id, RunningExecutablePath());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    platform::TimelineMark("main");
+    // The workspace's guard is this executable started afresh, too.
+    if (int status = RunWorkspaceGuard(argc, argv); status >= 0) {
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
     // The registration tool (regsvr32) is this executable started afresh. It
     // ends without running the destructors of the module it loaded, as the
     // tool always has.
@@ -83,20 +94,28 @@ int main(int argc, char** argv)
         std::fflush(nullptr);
         ::_exit(status);
     }
+    platform::TimelineMark("main");
     for (int signal : { SIGTERM, SIGINT, SIGHUP })
         g_unix_signal_add(signal, OnStopSignal, GINT_TO_POINTER(signal));
 
     RegisterBuiltInResources();
     s_app.SetControlInstaller(&s_installer);
+    s_app.SetWorkspaceGuard(&s_guard);
 
     // The program compares and formats text the same way in every locale;
     // the locale only picks the menu's language, from the environment.
     gtk_disable_setlocale();
+    // GTK names its windows after the program: both halves of WM_CLASS, and
+    // the Wayland app_id, come from these.
+    CString windowClass = WindowClass();
+    g_set_prgname(windowClass.c_str());
     if (!gtk_init_check(&argc, &argv)) {
         s_app.SetPlayerRunner(&s_noDisplayRunner);
         return AfxWinMain();
     }
-    CatchDisplayLoss();
+    // GTK's start gives the class the name with a capital; ours has none.
+    gdk_set_program_class(windowClass.c_str());
+    platform::CatchDisplayLoss(&OnDisplayLost);
     platform::TimelineMark("display open");
 
     platform::CGtkWindowBackend backend;

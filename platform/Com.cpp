@@ -1,6 +1,7 @@
 #include "platform/Com.h"
 
 #include "platform/DataFolder.h"
+#include "platform/HostPath.h"
 #include "platform/ModuleCheck.h"
 
 #include <cstdio>
@@ -175,6 +176,27 @@ namespace {
 thread_local CString t_lastCreateProblem;
 }
 
+CString LoadClassModule(const CString& path, void** handle)
+{
+    // A damaged file is never handed to dlopen: one cut short would kill
+    // the process when its missing pages are touched.
+    if (CString problem = CheckLoadableModule(path); !problem.empty())
+        return problem;
+    // Modules register GTK types and the like, which cannot be undone: a
+    // module once loaded stays for the run.
+    std::string host = ToHostPath(path.c_str()).value_or(path);
+    void* loaded = dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!loaded) {
+        // dlerror names what is missing: the module itself, or a library it
+        // needs, such as the web engine.
+        const char* problem = dlerror();
+        return problem ? CString(problem) : path + ": cannot be loaded";
+    }
+    if (handle)
+        *handle = loaded;
+    return {};
+}
+
 CString DescribeLastCreateFailure()
 {
     return t_lastCreateProblem;
@@ -197,20 +219,9 @@ HRESULT CoCreateInstance(const CLSID& clsid, QvControl** control)
             t_lastCreateProblem = "no control of class " + id + " is registered in " + GetClassRegistryPath();
             return REGDB_E_CLASSNOTREG;
         }
-        // A damaged file is never handed to dlopen: one cut short would kill
-        // the process when its missing pages are touched.
-        if (CString problem = CheckLoadableModule(module); !problem.empty()) {
+        void* handle = nullptr;
+        if (CString problem = LoadClassModule(module, &handle); !problem.empty()) {
             t_lastCreateProblem = problem;
-            return CO_E_DLLNOTFOUND;
-        }
-        // Modules register GTK types and the like, which cannot be undone:
-        // a module once loaded stays for the run.
-        void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            // dlerror names what is missing: the module itself, or a library
-            // it needs, such as the web engine.
-            const char* problem = dlerror();
-            t_lastCreateProblem = problem ? problem : module + ": cannot be loaded";
             return CO_E_DLLNOTFOUND;
         }
         create = reinterpret_cast<QvGetClassObjectFn>(dlsym(handle, "DllGetClassObject"));

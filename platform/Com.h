@@ -50,6 +50,14 @@ void RegisterInProcessClass(const CLSID& clsid, QvGetClassObjectFn create);
 // unknown, CO_E_DLLNOTFOUND when its module cannot be loaded.
 HRESULT CoCreateInstance(const CLSID& clsid, QvControl** control);
 
+// Loads the control module at `path` for the rest of the run, as
+// CoCreateInstance does: a damaged file is refused before dlopen sees it.
+// Empty when it is loaded (`handle`, when given, set); otherwise why not, in
+// words: the module's own fault, or the loader's, which names a library the
+// module needs that could not be loaded ("libx.so.1: cannot open shared
+// object file: ...").
+CString LoadClassModule(const CString& path, void** handle = nullptr);
+
 // Why the last CoCreateInstance of this thread failed, in words (empty after
 // a success): the unregistered class, or what kept its module from loading.
 CString DescribeLastCreateFailure();

@@ -17,6 +17,18 @@ packages=(
     fonts-wqy-microhei
     # The session bus the control starts for the engine where the user has none.
     dbus-daemon
+    # Windows executables for the packager's tests: windres and the linkers
+    # of MinGW-w64, 32-bit and 64-bit.
+    binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    # The Debian package: its dependencies from dpkg-shlibdeps, checked by lintian.
+    dpkg-dev lintian
+    # A Wayland compositor without Xwayland for the Wayland tests (run headless
+    # as an ordinary user), its screenshots and its typed keys.
+    sway grim wtype
+    # desktop-file-validate, for the desktop entries quorvel-pack install writes.
+    desktop-file-utils
+    # The icon an author gives quorvel-pack build is decoded whole with libpng.
+    libpng-dev
 )
 # The movie engine comes from the npm registry; Node.js may already be there.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -2,6 +2,7 @@
 
 #include "platform/Icon.h"
 #include "platform/Wnd.h"
+#include "platform/pixbuf/IconImages.h"
 
 #include <algorithm>
 #include <gtk/gtk.h>
@@ -25,6 +26,13 @@ struct TimerTarget {
     HWND window;
     UINT_PTR id;
 };
+
+// GDK's Wayland backend, without its header (which needs Wayland's own).
+bool IsWaylandDisplay()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    return display && g_str_equal(G_OBJECT_TYPE_NAME(display), "GdkWaylandDisplay");
+}
 
 struct PopupState {
     GMainLoop* loop { nullptr };
@@ -232,6 +240,35 @@ void CGtkWindowBackend::SetWindowPos(HWND handle, HWND insertAfter, int x, int y
             gtk_window_set_keep_above(gtkWindow, TRUE);
         else if (insertAfter == HWND_NOTOPMOST)
             gtk_window_set_keep_above(gtkWindow, FALSE);
+        // A Wayland client cannot place its window: covering the screen
+        // from its origin is asked of the compositor as full screen, and
+        // any other place leaves full screen again. A windowed size is the
+        // window's least and greatest, so that a tiling compositor floats
+        // the window at that size rather than giving it a tile; full
+        // screen takes whatever size the compositor gives.
+        if (IsWaylandDisplay() && !(flags & SWP_NOSIZE)) {
+            bool covers = rect.left == 0 && rect.top == 0 && width == GetSystemMetrics(SM_CXSCREEN)
+                && height == GetSystemMetrics(SM_CYSCREEN);
+            GdkGeometry hints {};
+            hints.min_width = hints.max_width = int(width);
+            hints.min_height = hints.max_height = int(height);
+            gtk_window_set_geometry_hints(gtkWindow, nullptr, &hints,
+                covers ? GdkWindowHints(0) : GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+            if (covers && !gtk_widget_get_mapped(window->widget)) {
+                gtk_window_fullscreen(gtkWindow);
+            } else if (covers) {
+                g_idle_add_full(
+                    G_PRIORITY_LOW,
+                    +[](gpointer data) -> gboolean {
+                        gtk_window_fullscreen(GTK_WINDOW(data));
+                        return G_SOURCE_REMOVE;
+                    },
+                    g_object_ref(gtkWindow), g_object_unref);
+            } else if (window->fullscreen) {
+                gtk_window_unfullscreen(gtkWindow);
+            }
+            window->fullscreen = covers;
+        }
         if (!(flags & SWP_NOMOVE))
             gtk_window_move(gtkWindow, rect.left, rect.top);
         if (!(flags & SWP_NOSIZE)) {
@@ -301,27 +338,28 @@ GdkPixbuf* CGtkWindowBackend::Pixbuf(HICON icon)
     auto found = m_pixbufs.find(icon);
     if (found != m_pixbufs.end())
         return found->second;
-    GdkPixbuf* pixbuf = nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
-    if (gdk_pixbuf_loader_write(loader, icon->image.data(), icon->image.size(), nullptr)
-        && gdk_pixbuf_loader_close(loader, nullptr)) {
-        pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
-        if (pixbuf)
-            g_object_ref(pixbuf);
-    } else {
-        gdk_pixbuf_loader_close(loader, nullptr);
-    }
-    g_object_unref(loader);
+    std::string error;
+    GdkPixbuf* pixbuf = DecodePng(icon->image, error).release();
     m_pixbufs[icon] = pixbuf;
     return pixbuf;
 }
 
 void CGtkWindowBackend::SetIcon(HWND handle, HICON icon, BOOL)
 {
-    // GTK picks the size it needs from one image: big and small are the same icon.
+    // One list for big and small: the desktop picks the size it needs.
     Window* window = Find(handle);
-    if (window && window->fixed)
-        gtk_window_set_icon(GTK_WINDOW(window->widget), Pixbuf(icon));
+    if (!window || !window->fixed)
+        return;
+    GdkPixbuf* image = Pixbuf(icon);
+    GList* images = nullptr;
+    for (int size : IconSizes) {
+        if (size > MaxWindowIconSize || !image)
+            break;
+        if (PixbufPtr square = SquareIcon(image, size))
+            images = g_list_append(images, square.release());
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(window->widget), images);
+    g_list_free_full(images, g_object_unref);
 }
 
 void CGtkWindowBackend::Invalidate(HWND handle)
@@ -346,15 +384,13 @@ void CGtkWindowBackend::DrawIcon(HDC dc, int x, int y, HICON icon)
     GdkPixbuf* pixbuf = Pixbuf(icon);
     if (!cr || !pixbuf)
         return;
-    int size = GetSystemMetrics(SM_CXICON);
-    GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, size, size, GDK_INTERP_BILINEAR);
-    if (!scaled)
+    PixbufPtr square = SquareIcon(pixbuf, GetSystemMetrics(SM_CXICON));
+    if (!square)
         return;
     cairo_save(cr);
-    gdk_cairo_set_source_pixbuf(cr, scaled, x, y);
+    gdk_cairo_set_source_pixbuf(cr, square.get(), x, y);
     cairo_paint(cr);
     cairo_restore(cr);
-    g_object_unref(scaled);
 }
 
 UINT_PTR CGtkWindowBackend::SetTimer(HWND handle, UINT_PTR id, UINT elapse)

@@ -56,6 +56,7 @@ public:
         HWND parent { nullptr };
         RECT rect {};
         bool iconic { false };
+        bool fullscreen { false }; // asked of a Wayland compositor
         bool ended { false };
         GMainLoop* loop { nullptr };
         cairo_t* paint { nullptr };

@@ -1,6 +1,8 @@
 // package.ini: the three settings and the profile reader behind them.
 
+#include "app/CarriedSettings.h"
 #include "app/PackageSettings.h"
+#include "support/ArchiveBuilder.h"
 #include "support/Command.h"
 #include "support/ScratchFolder.h"
 
@@ -77,3 +79,35 @@ TEST(ReadIniString, DefaultLosesTrailingBlanks)
 }
 
 } // namespace
+
+// The id a packaged player reads from its own archive before unpacking it
+// (its windows' class) is the one the unpacked package.ini gives.
+TEST(CarriedSettings, TheIdIsTheOneTheUnpackedSettingsGive)
+{
+    auto idOf = [](const TestArchive& archive) {
+        Bytes bytes = archive.Build();
+        return CarriedPackageId(bytes.data(), DWORD(bytes.size()));
+    };
+    TestArchive plain;
+    plain.Add("package.ini", ToBytes("[SETTINGS]\r\nmainmovie=a.swf\r\nID = \"space-game\" \r\n"));
+    plain.Add("a.swf", ToBytes("FWS"));
+    EXPECT_EQ(idOf(plain), "space-game");
+
+    // Extraction drops the folders and a later file replaces an earlier one.
+    TestArchive layered;
+    layered.Add("package.ini", ToBytes("[SETTINGS]\nid=first\n"));
+    layered.Add("levels/package.ini", ToBytes("[SETTINGS]\nid=second\n"), 8).password = "Pvx#d&JRTe";
+    layered.Add("package.ini.txt", ToBytes("[SETTINGS]\nid=third\n"));
+    EXPECT_EQ(idOf(layered), "second");
+
+    TestArchive none;
+    none.Add("a.swf", ToBytes("FWS"));
+    none.Add("settings/", {});
+    EXPECT_EQ(idOf(none), "");
+    TestArchive otherPassword;
+    otherPassword.Add("package.ini", ToBytes("[SETTINGS]\nid=x\n")).password = "wrong";
+    EXPECT_EQ(idOf(otherPassword), "");
+    Bytes damaged = plain.Build();
+    damaged.resize(damaged.size() / 2);
+    EXPECT_EQ(CarriedPackageId(damaged.data(), DWORD(damaged.size())), "");
+}

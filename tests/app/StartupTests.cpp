@@ -1,6 +1,7 @@
 // Start-up and exit of the application against packages built here.
 
 #include "app/PlayerApp.h"
+#include "app/Workspace.h"
 #include "platform/MessageBox.h"
 #include "res/BuiltInResources.h"
 #include "support/ArchiveBuilder.h"
@@ -34,6 +35,24 @@ public:
     std::string m_strCurrentFolder {};
     std::set<std::string> m_files {};
     CStringArray m_arrMovies {};
+};
+
+// Says the control cannot run here, as the check does without the engine.
+class CMissingEngineInstaller final : public IControlInstaller {
+public:
+    bool EnsureFlashControl() override { return false; }
+};
+
+// Notes what it was asked to watch, and whether anything was unpacked yet.
+class CRecordingGuard final : public IWorkspaceGuard {
+public:
+    void Watch(const std::string& workspace, const std::string& base) override
+    {
+        m_watched.push_back({ workspace, base });
+        m_bEmptyThen = fs::is_empty(workspace);
+    }
+    std::vector<std::pair<std::string, std::string>> m_watched {};
+    bool m_bEmptyThen { false };
 };
 
 class StartupTest : public ::testing::Test {
@@ -111,6 +130,39 @@ TEST_F(StartupTest, ListsMoviesByTheirLastThreeLettersAndUnpacksBareNames)
     EXPECT_EQ(fs::path(m_app.m_strWorkspace).filename(), "KJ");
     EXPECT_TRUE(m_presenter.m_texts.empty());
     EXPECT_TRUE(WorkspaceIsEmpty());
+}
+
+TEST_F(StartupTest, TheGuardWatchesTheClaimedWorkspaceBeforeAnythingIsUnpacked)
+{
+    CRecordingGuard guard;
+    m_app.SetWorkspaceGuard(&guard);
+    auto zip = MakeZip({ { "a.swf", "a" }, { "b.swf", "b" } });
+    EXPECT_EQ(Run(&zip), 0);
+    m_app.SetWorkspaceGuard(nullptr);
+    ASSERT_EQ(guard.m_watched.size(), 1u);
+    EXPECT_EQ(guard.m_watched[0].first, m_app.m_strWorkspace);
+    EXPECT_EQ(fs::path(guard.m_watched[0].second).filename(), "KJ");
+    EXPECT_TRUE(guard.m_bEmptyThen);
+    EXPECT_EQ(m_runner.m_nRuns, 1);
+}
+
+TEST_F(StartupTest, AControlThatCannotRunEndsWithItsOwnStatusBeforeUnpacking)
+{
+    // What a run that lost power left in the usual workspace.
+    fs::path left = fs::path(FormWorkspacePath()) / "left.swf";
+    fs::create_directories(left.parent_path());
+    WriteFileBytes(left.string(), { 'x' });
+    CMissingEngineInstaller installer;
+    CRecordingGuard guard;
+    m_app.SetControlInstaller(&installer);
+    m_app.SetWorkspaceGuard(&guard);
+    auto zip = MakeZip({ { "a.swf", "a" }, { "b.swf", "b" } });
+    EXPECT_EQ(Run(&zip), ExitEngineMissing);
+    m_app.SetControlInstaller(nullptr);
+    m_app.SetWorkspaceGuard(nullptr);
+    EXPECT_EQ(m_runner.m_nRuns, 0);
+    EXPECT_TRUE(guard.m_watched.empty());
+    EXPECT_TRUE(fs::is_empty(left.parent_path()));
 }
 
 TEST_F(StartupTest, FewerThanTwoFilesEndsSilently)

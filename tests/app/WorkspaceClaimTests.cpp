@@ -2,6 +2,7 @@
 // crashed run leaves, and the control's file written under unique names.
 
 #include "app/Workspace.h"
+#include "app/WorkspaceGuard.h"
 #include "platform/ErrorCodes.h"
 #include "platform/LastError.h"
 #include "res/ResourceIds.h"
@@ -111,6 +112,40 @@ TEST(ClaimWorkspace, APlantedUsualNameIsRefused)
     EXPECT_EQ(ClaimWorkspace(base, lock), "");
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_ACCESS_DENIED);
     EXPECT_FALSE(lock.IsHeld());
+}
+
+// The guard's watch over a pipe whose writer has gone already (the player
+// ended): it empties what nobody holds, and never a workspace that another
+// player took under the same name once this one was gone.
+TEST(WorkspaceGuard, EmptiesAWorkspaceNobodyHoldsAndLeavesAHeldOneAlone)
+{
+    ScratchFolder scratch;
+    CString base = scratch / "KJ";
+    auto guard = [&](const CString& workspace) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::close(ends[1]);
+        GuardWorkspace(ends[0], 0, workspace, base);
+    };
+    for (const CString& name : { base, base + "-2" }) {
+        fs::create_directories(fs::path(name) / "deep");
+        Touch(fs::path(name) / "deep" / "movie.swf");
+        CWorkspaceLock other;
+        ASSERT_EQ(other.Acquire(name), CWorkspaceLock::Outcome::Locked);
+        guard(name);
+        EXPECT_TRUE(fs::exists(fs::path(name) / "deep" / "movie.swf")) << name;
+        other.Release();
+        guard(name);
+    }
+    // The usual name stays, empty; a sibling goes.
+    EXPECT_TRUE(fs::is_empty(base));
+    EXPECT_FALSE(fs::exists(base + "-2"));
+    // The guard's arguments are its own.
+    char program[] = "player", watch[] = "--guard-workspace", other[] = "--other";
+    char* none[] = { program, other, nullptr };
+    char* short_[] = { program, watch, nullptr };
+    EXPECT_EQ(RunWorkspaceGuard(2, none), -1);
+    EXPECT_EQ(RunWorkspaceGuard(2, short_), 2);
 }
 
 TEST(WriteResourceToFileUnique, LeavesOnlyTheWholeFileAndNeverWritesOutsideItsFolder)

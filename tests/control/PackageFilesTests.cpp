@@ -111,10 +111,13 @@ TEST(LinkPolicy, WebAndMailGoToTheDesktopAndPackageFilesAsFiles)
     LinkDecision mail = DecideLink("quorvel-link:mailto:someone@example.org", folder);
     EXPECT_EQ(mail.kind, LinkDecision::Kind::Desktop);
     EXPECT_EQ(mail.target, "mailto:someone@example.org");
+    // What the user is told names the link as the movie wrote it.
+    EXPECT_EQ(mail.link, "mailto:someone@example.org");
 
     LinkDecision help = DecideLink(std::string(PackageBase) + "docs/help%20page.html?x=1", folder);
     EXPECT_EQ(help.kind, LinkDecision::Kind::Desktop);
     EXPECT_EQ(help.target, "file://" + folder + "/help%20page.html");
+    EXPECT_EQ(help.link, "docs/help page.html?x=1");
 
     EXPECT_EQ(
         DecideLink(std::string(PackageBase) + "missing.html", folder).kind, LinkDecision::Kind::Refused);

@@ -14,6 +14,9 @@
 //                  x = 170 for the next eight, then at x = 300 until frame
 //                  1200; y = 120. A run started over shows it left again, and
 //                  only an unbroken run of 9 seconds gets it to the right
+//   hairline.swf   200 x 150 black, version 6: a white bar half a pixel wide
+//                  (10 twips) from x = 100 down the whole height; drawn at
+//                  twice the resolution it covers one device pixel exactly
 
 #include "tests/e2e/TestMovies.h"
 
@@ -66,4 +69,14 @@ void WriteHeaderMovies(const std::string& folder)
         as3.ShowFrame();
     }
     WriteMovie(folder + "/as3.swf", as3, { .version = 10 });
+
+    CMovieWriter hairline(SwfRect::FromPixels(200, 150), 12.0);
+    hairline.SetBackgroundColor(SwfRgb::FromHex(0x000000));
+    CShape bar(SwfRgb::FromHex(0xFFFFFF));
+    bar.AddRectangle(0, 0, Twips / 2, 150 * Twips);
+    hairline.DefineShape(1, bar);
+    hairline.PlaceObject(1, 1, SwfMatrix::Translate(100 * Twips, 0));
+    for (int frame = 0; frame < 12; ++frame)
+        hairline.ShowFrame();
+    WriteMovie(folder + "/hairline.swf", hairline, { .version = 6 });
 }

@@ -7,6 +7,7 @@ module, on a virtual display, each with a fresh home folder and registry.
 
 import hashlib
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -67,11 +68,14 @@ class ControlTest(player_e2e.PlayerTest):
         return game
 
     def pixel(self, x, y):
+        # "# ImageMagick pixel enumeration: 1,1,MAX,srgb", then
+        # "0,0: (r,g,b) ...", in 8 or 16 bits (white and black come in 16).
         out = self.x("import", "-window", "root", "-crop", "1x1+%d+%d" % (x, y), "txt:-")
-        for word in out.split():
-            if word.startswith("srgb("):
-                return tuple(int(v) for v in word[5:-1].split(","))
-        return None
+        match = re.search(r"enumeration: \d+,\d+,(\d+),.*?\n0,0: \((\d+),(\d+),(\d+)", out, re.S)
+        if not match:
+            return None
+        maximum = int(match.group(1))
+        return tuple(round(int(v) * 255 / maximum) for v in match.groups()[1:])
 
     def shows(self, x, y, colour, timeout=ENGINE_START):
         def close():
@@ -166,6 +170,20 @@ class ControlTest(player_e2e.PlayerTest):
         self.x("xdotool", "key", "Escape")
         self.assertEqual(self.ended(), 0)
         self.assertEqual(os.listdir(self.workspace()), [])
+
+    def test_a_double_scale_screen_gets_a_window_twice_as_large_drawn_at_its_resolution(self):
+        self.start(self.package_with_control([os.path.join(self.movies, "hairline.swf")]), GDK_SCALE="2")
+        # 200 x 150 movie pixels are 400 x 300 device pixels, centred on the
+        # 512 x 384 the screen is in the toolkit's units.
+        self.placed_at(312, 234, 400, 300)
+        # The half-pixel bar at x = 100 fills device column 312 + 200 and
+        # only that one: drawn at the movie's resolution and scaled up, it
+        # would be two grey columns.
+        self.assertTrue(self.shows(512, 384, (0xFF, 0xFF, 0xFF)), "the bar is not one white device pixel")
+        self.assertEqual([self.pixel(x, 384) for x in (511, 513)], [(0, 0, 0)] * 2)
+        self.x("xdotool", "key", "Escape")
+        self.x("xdotool", "keyup", "Escape")
+        self.assertEqual(self.ended(), 0)
 
 
 player_e2e.own_tests_only(ControlTest, player_e2e.PlayerTest)

@@ -8,6 +8,7 @@ unusable data folder, and the progress window of a large package.
 
 import argparse
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -22,6 +23,8 @@ from player_e2e import wait_for  # noqa: E402
 NOBODY = 65534
 # Exit status of a run that lost its display.
 EXIT_NO_DISPLAY = 3
+# Exit status of a run whose control lacks a library it needs.
+EXIT_ENGINE_MISSING = 4
 
 
 class Suite(control_e2e.ControlTest):
@@ -60,6 +63,19 @@ class Suite(control_e2e.ControlTest):
             process.wait()
             self.fail("the player did not end on signal %d" % sig)
 
+    def guards(self):
+        """The live workspace guards of this test's players."""
+        found = []
+        for entry in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                    words = cmdline.read().split(b"\0")
+            except OSError:
+                continue
+            if b"--guard-workspace" in words and any(w.startswith(self.scratch.encode()) for w in words):
+                found.append(int(entry))
+        return found
+
     def damage(self, how):
         """Puts a damaged flash8.ocx where the control is installed and registers it."""
         os.makedirs(os.path.dirname(self.installed()), exist_ok=True)
@@ -92,9 +108,47 @@ class Suite(control_e2e.ControlTest):
         with open(self.stderr_path) as err:
             self.assertIn("connection to the display was lost", err.read())
 
+    def two_players(self):
+        """Two players of one play-all package, each with its window: the
+        first holds the workspace, the second its sibling -2."""
+        game = self.package(["small.swf", "medium.swf", "large.swf"], "--play-all")
+        first = self.launch(game)
+        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 1))
+        second = self.launch(game)
+        self.player = second
+        self.stderr_path = second.stderr_path
+        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 2),
+                        "the second player's window never came")
+        return first, second, self.workspace() + "-2"
+
+    def test_a_killed_player_is_emptied_by_its_guard_and_another_is_untouched(self):
+        first, second, sibling = self.two_players()
+        playing = sorted(["small.swf", "medium.swf", "large.swf", "package.ini"])
+        self.assertTrue(wait_for(lambda: os.path.isdir(sibling) and sorted(os.listdir(sibling)) == playing))
+        self.assertEqual(sorted(os.listdir(self.workspace())), playing)
+        self.assertEqual(len(self.guards()), 2)
+
+        first.kill()
+        first.wait()
+        # No other start: the guard alone empties it, and ends.
+        self.assertTrue(wait_for(lambda: os.listdir(self.workspace()) == [], 20.0), os.listdir(self.workspace()))
+        self.assertTrue(wait_for(lambda: len(self.guards()) == 1, 20.0), "the guard stayed")
+        self.assertEqual(sorted(os.listdir(sibling)), playing)
+        self.assertEqual(len(self.windows_titled("Quorvel")), 1)
+        # A sibling goes with its player, killed as well.
+        second.kill()
+        second.wait()
+        self.assertTrue(wait_for(lambda: not os.path.exists(sibling), 20.0), "the sibling stayed")
+        self.assertTrue(wait_for(lambda: not self.guards(), 20.0), "the guard stayed")
+
     def test_a_killed_run_is_emptied_by_the_next_start(self):
         game = self.package(["loop.swf", "small.swf"])
         self.start(game)
+        # Power lost: the guard goes with the player.
+        guards = wait_for(self.guards)
+        self.assertTrue(guards)
+        for pid in guards:
+            os.kill(pid, signal.SIGKILL)
         self.player.kill()
         self.player.wait()
         left = set(os.listdir(self.workspace()))
@@ -112,19 +166,13 @@ class Suite(control_e2e.ControlTest):
         self.x("xdotool", "key", "Escape")
         self.assertEqual(self.ended(), 0)
         self.assertEqual(os.listdir(self.workspace()), [])
+        # A guard ends with its player's own end as well.
+        self.assertTrue(wait_for(lambda: not self.guards(), 20.0), "the guard stayed")
 
     # Item 2: every running player has its own workspace.
 
     def test_two_players_each_keep_their_own_workspace(self):
-        game = self.package(["small.swf", "medium.swf", "large.swf"], "--play-all")
-        first = self.launch(game)
-        self.assertTrue(wait_for(lambda: len(self.windows_titled("Quorvel")) == 1))
-        second = self.launch(game)
-        self.player = second
-        self.stderr_path = second.stderr_path
-        windows = wait_for(lambda: len(self.windows_titled("Quorvel")) == 2 and self.windows_titled("Quorvel"))
-        self.assertTrue(windows, "the second player's window never came")
-        sibling = self.workspace() + "-2"
+        first, second, sibling = self.two_players()
         self.assertTrue(wait_for(lambda: os.path.isdir(sibling) and "large.swf" in os.listdir(sibling)))
         self.assertIn("large.swf", os.listdir(self.workspace()))
 
@@ -205,19 +253,10 @@ class Suite(control_e2e.ControlTest):
         player = self.launch(game, env=env, preexec_fn=as_nobody)
         self.player = player
         self.stderr_path = player.stderr_path
-        # GTK's hidden leader window bears the program's name too.
-        box = wait_for(lambda: [w for w in self.windows_titled("game")
-                                if (self.geometry(w) or {}).get("state") == "IsViewable"], 30.0)
-        self.assertTrue(box, "no message box")
+        self.dismiss_message_box()
         with open(player.stderr_path) as err:
             text = err.read()
         self.assertIn("The Flash control cannot be installed in %s/system: Access is denied." % data, text)
-        # OK has the focus: a click into the box, then Return.
-        g = wait_for(lambda: self.geometry(box[0]))
-        self.x("xdotool", "mousemove", str(g["x"] + g["width"] // 2), str(g["y"] + 10))
-        self.x("xdotool", "click", "1")
-        self.x("xdotool", "windowfocus", "--sync", box[0])
-        self.x("xdotool", "key", "Return")
         if not wait_for(lambda: self.windows_titled("Quorvel"), 30.0):
             with open(player.stderr_path) as err:
                 self.fail("no player window after the message; stderr: " + err.read())
@@ -228,6 +267,56 @@ class Suite(control_e2e.ControlTest):
         self.assertIn("the Flash control cannot be created", text)
         self.assertEqual(os.listdir(data), [])
         self.assertFalse([n for n in os.listdir("/") if n.startswith("flash8")])
+
+    def dismiss_message_box(self):
+        """Waits for the player's message box and presses its OK; GTK's hidden
+        leader window bears the program's name too."""
+        box = wait_for(lambda: [w for w in self.windows_titled("game")
+                                if (self.geometry(w) or {}).get("state") == "IsViewable"], 30.0)
+        self.assertTrue(box, "no message box")
+        # OK has the focus: a click into the box, then Return.
+        g = wait_for(lambda: self.geometry(box[0]))
+        self.x("xdotool", "mousemove", str(g["x"] + g["width"] // 2), str(g["y"] + 10))
+        self.x("xdotool", "click", "1")
+        self.x("xdotool", "windowfocus", "--sync", box[0])
+        self.x("xdotool", "key", "Return")
+        self.x("xdotool", "keyup", "Return")
+
+    def test_a_missing_engine_library_is_named_and_ends_the_run(self):
+        """WebKitGTK hidden in a mount namespace of the player's own: one box
+        that names it and its package, then status 4, nothing unpacked."""
+        if os.geteuid() != 0 or not shutil.which("unshare"):
+            self.skipTest("hiding a library needs root and unshare")
+        if subprocess.run(["unshare", "-m", "true"], stderr=subprocess.DEVNULL).returncode != 0:
+            self.skipTest("no mount namespace here")
+        libraries = subprocess.run(["ldd", os.path.join(player_e2e.BUILD, "libquorvel-flash.so")],
+                                   capture_output=True, text=True).stdout
+        engine = [line.split("=>")[1].split()[0] for line in libraries.splitlines()
+                  if line.strip().startswith("libwebkit2gtk-4.1.so.0 =>")]
+        self.assertTrue(engine, libraries)
+        os.remove(self.registry_file())
+        hide = 'mount --bind /dev/null "$1" && exec "$2"'
+        game = self.sample_package()
+        # A first run, which writes the carried control; then one whose
+        # registered control is that one.
+        for registered in (False, True):
+            if registered:
+                self.register(self.installed())
+            self.stderr_path = os.path.join(self.scratch, "stderr-%s.txt" % registered)
+            with open(self.stderr_path, "w") as stderr:
+                self.player = subprocess.Popen(["unshare", "-m", "sh", "-c", hide, "sh", os.path.realpath(engine[0]),
+                                                game], env=self.env, stdout=subprocess.DEVNULL, stderr=stderr)
+            self.dismiss_message_box()
+            self.assertEqual(self.ended(30.0), EXIT_ENGINE_MISSING)
+            with open(self.stderr_path) as err:
+                text = err.read()
+            self.assertIn("The Flash control cannot run: WebKitGTK 4.1 (libwebkit2gtk-4.1.so.0) is missing or cannot "
+                          "be loaded. Install the package libwebkit2gtk-4.1-0 (Debian and Ubuntu) or webkit2gtk4.1 "
+                          "(Fedora).", text)
+            self.assertEqual(text.count("The Flash control cannot run"), 1, text)
+            self.assertNotIn("cannot be created", text)
+            self.assertFalse(self.windows_titled("Quorvel"))
+            self.assertFalse(os.path.exists(self.workspace()) and os.listdir(self.workspace()))
 
     # Item 5: every start either plays or says why not.
 

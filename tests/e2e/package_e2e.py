@@ -382,6 +382,15 @@ class Suite(control_e2e.ControlTest):
         self.placed_at(362, 284, 300, 200, timeout=30.0)
         self.quit_with_escape()
 
+    def test_a_windows_player_made_into_a_linux_one_plays(self):
+        windows = os.path.join(player_e2e.BUILD, "tests", "windows", "game.exe")
+        if not os.path.exists(windows):
+            self.skipTest("no Windows players: MinGW-w64 is missing (scripts/setup.sh installs it)")
+        self.start(self.build([windows]))
+        # The logo's background, below its circle, in the centred movie.
+        self.assertTrue(self.shows(512, 560, (0x14, 0x21, 0x3D)), "the movie never showed")
+        self.quit_with_escape()
+
     def web_processes(self):
         """The engine's web processes under the player, by pid."""
         found = []
@@ -536,6 +545,66 @@ class Suite(control_e2e.ControlTest):
         # The page is still there: the bar along the top still moves.
         self.assertTrue(self.moving(542, 274), "the movie stands still after its links")
         self.quit_with_escape()
+
+    def without_link_handlers(self, opener):
+        """The player's environment without a desktop of GIO's: no handler in
+        the data or configuration folders, and a PATH of the private bus's program and, when `opener`,
+        an xdg-open stand-in that writes the number of its arguments and each
+        of them on a line of their own."""
+        share = os.path.join(self.scratch, "share")
+        os.makedirs(share, exist_ok=True)
+        for kept in ("glib-2.0", "mime"):
+            if os.path.isdir("/usr/share/" + kept) and not os.path.exists(os.path.join(share, kept)):
+                os.symlink("/usr/share/" + kept, os.path.join(share, kept))
+        empty = os.path.join(self.scratch, "empty")
+        os.makedirs(empty, exist_ok=True)
+        programs = os.path.join(self.scratch, "bin-xdg-open" if opener else "bin-plain")
+        os.makedirs(programs)
+        os.symlink(shutil.which("dbus-daemon"), os.path.join(programs, "dbus-daemon"))
+        self.links_log = os.path.join(self.scratch, "xdg-open.txt")
+        if opener:
+            with open(os.path.join(programs, "xdg-open"), "w") as out:
+                out.write('#!/bin/sh\nprintf "%%s\\n" "$#" "$@" >> "%s"\n' % self.links_log)
+            os.chmod(os.path.join(programs, "xdg-open"), 0o755)
+        return dict(XDG_DATA_DIRS=share, XDG_CONFIG_HOME=empty, XDG_CONFIG_DIRS=empty, PATH=programs)
+
+    def test_links_without_a_gio_handler_go_to_xdg_open_or_say_so(self):
+        inputs = self.folder("links", {"links.swf": "links.swf", "help.html": b"<p>help</p>"})
+        game = self.build([inputs], "--main", "links.swf")
+        help_uri = "file://" + os.path.join(os.path.realpath(self.workspace()), "help.html")
+        wanted = ["http://example.invalid/blank", "mailto:someone@example.invalid", "http://example.invalid/none",
+                  "https://example.invalid/self", help_uri]
+        # Each link is xdg-open's one argument.
+        self.start(game, **self.without_link_handlers(True))
+        self.placed_at(312, 234, 400, 300)
+        self.assertTrue(wait_for(lambda: all(["1", w] in self.xdg_opened() for w in wanted), control_e2e.ENGINE_START),
+                        "xdg-open got: %s; stderr: %s" % (self.xdg_opened(), self.stderr_text()))
+        self.assertNotIn("not opened", self.stderr_text())
+        self.quit_with_escape()
+        # Neither: one plain line for each, naming the link as the movie wrote it.
+        self.start(game, **self.without_link_handlers(False))
+        self.placed_at(312, 234, 400, 300)
+        said = ["quorvel: the link %s was not opened: no program is set up to open such links" % link
+                for link in wanted[:4] + ["help.html"]]
+        self.assertTrue(wait_for(lambda: all(line in self.stderr_text() for line in said), control_e2e.ENGINE_START),
+                        self.stderr_text())
+        self.assertNotIn("quorvel-link:", self.stderr_text())
+        self.assertTrue(self.moving(542, 274), "the movie stands still after its links")
+        self.quit_with_escape()
+
+    def xdg_opened(self):
+        """xdg-open's calls, each as [number of arguments, arguments...]."""
+        try:
+            with open(self.links_log) as log:
+                lines = log.read().splitlines()
+        except OSError:
+            return []
+        calls = []
+        while lines:
+            count = int(lines[0])
+            calls.append(lines[:count + 1])
+            lines = lines[count + 1:]
+        return calls
 
 
 player_e2e.own_tests_only(Suite, control_e2e.ControlTest)

@@ -16,9 +16,11 @@ import shutil
 import signal
 import subprocess
 import sys
+import struct
 import tempfile
 import time
 import unittest
+import zlib
 
 BUILD = None
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -44,6 +46,15 @@ def wait_for(predicate, timeout=10.0, interval=0.05):
         if time.monotonic() > deadline:
             return None
         time.sleep(interval)
+
+
+def png(width, height, rgb):
+    """An opaque PNG of one colour."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes(rgb) * width for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
 class VirtualDisplay:
@@ -78,7 +89,7 @@ class VirtualDisplay:
 class PlayerTest(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="quorvel-e2e-")
-        self.display = VirtualDisplay()
+        self.display = self.open_display()
         self.player = None
         self.movies = os.path.join(self.scratch, "movies")
         os.mkdir(self.movies)
@@ -112,6 +123,9 @@ class PlayerTest(unittest.TestCase):
         self.display.close()
         shutil.rmtree(self.scratch, ignore_errors=True)
 
+    def open_display(self):
+        return VirtualDisplay()
+
     # Running and reading the player.
 
     def package(self, movies, *options):
@@ -122,13 +136,13 @@ class PlayerTest(unittest.TestCase):
                        check=True, stdout=subprocess.DEVNULL, env=self.env)
         return game
 
-    def start(self, game, **extra_env):
+    def start(self, game, title="Quorvel", **extra_env):
         env = dict(self.env, **extra_env)
         self.stderr_path = os.path.join(self.scratch, "stderr.txt")
         with open(self.stderr_path, "w") as stderr:
             self.player = subprocess.Popen([game], env=env, stdout=subprocess.DEVNULL, stderr=stderr)
-        self.window = wait_for(lambda: self.find_window("Quorvel"))
-        self.assertIsNotNone(self.window, "no window titled Quorvel appeared")
+        self.window = wait_for(lambda: self.find_window(title))
+        self.assertIsNotNone(self.window, "no window titled %s appeared" % title)
         # Mapped and placed.
         self.assertTrue(wait_for(lambda: self.geometry() and self.geometry()["state"] == "IsViewable"))
 
@@ -231,6 +245,27 @@ class PlayerTest(unittest.TestCase):
         self.start(self.package(["loop.swf"]))
         self.placed_at(237, 184, 550, 400)
         self.assertTrue(os.listdir(self.workspace()), "the package was unpacked")
+
+    def test_title_icon_and_class_come_from_the_build(self):
+        icon = os.path.join(self.scratch, "icon.png")
+        with open(icon, "wb") as out:
+            out.write(png(60, 30, (0xFC, 0xA3, 0x11)))
+        title = "Space \u2713 Game"
+        self.env["LC_ALL"] = "C.UTF-8"  # for the tools that print the title
+        self.start(self.package(["loop.swf"], "--title", title, "--icon", icon, "--id", "e2e-look"), title=title)
+        self.assertEqual(self.x("xdotool", "getwindowname", str(int(self.window, 16))).strip(), title)
+        props = self.x("xprop", "-id", self.window, "WM_CLASS", "_NET_WM_NAME")
+        self.assertIn('_NET_WM_NAME(UTF8_STRING) = "%s"' % title, props)
+        self.assertIn('WM_CLASS(STRING) = "quorvel-e2e-look", "quorvel-e2e-look"', props)
+        # Every size centred on its square: the 60 x 30 image leaves a
+        # transparent quarter above and below (blank rows in xprop's picture).
+        icons = self.x("xprop", "-id", self.window, "_NET_WM_ICON")
+        sizes = re.findall(r"Icon \((\d+) x (\d+)\):\n((?:\t.*\n)*)", icons)
+        self.assertEqual([int(w) for w, h, _ in sizes if w == h], [16, 24, 32, 48, 64, 128])
+        for size, _, picture in sizes:
+            rows = picture.splitlines()
+            self.assertEqual(rows[0].strip(), "", "top row of the %s icon" % size)
+            self.assertNotEqual(rows[len(rows) // 2].strip(), "", "middle row of the %s icon" % size)
 
     def test_full_screen_start(self):
         self.start(self.package(["loop.swf"], "--fullscreen"))

@@ -6,6 +6,9 @@
 #include "support/ScratchFolder.h"
 
 #include "platform/ResourceTable.h"
+#include "platform/pixbuf/IconImages.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +16,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -22,6 +26,7 @@ using Bytes = std::vector<unsigned char>;
 
 const std::string s_pack = QUORVEL_BINARY_DIR "/quorvel-pack";
 const std::string s_password = "Pvx#d&JRTe";
+constexpr size_t MaxTitle = 256;
 
 Bytes ToBytes(const std::string& text)
 {
@@ -416,6 +421,96 @@ TEST_F(BuildFixture, RefusesBadRequestsWithoutHarm)
         2);
 
     EXPECT_EQ(ReadFileBytes(output), ToBytes("previous build"));
+    for (const auto& entry : fs::directory_iterator(scratch.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".game."), std::string::npos) << entry.path();
+}
+
+namespace {
+
+// A PNG of `width` x `height` pixels, from the icon images' own encoder.
+Bytes PngOf(int width, int height)
+{
+    platform::PixbufPtr image(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, width, height));
+    gdk_pixbuf_fill(image.get(), 0x2060C0FF);
+    std::string png = platform::EncodePng(image.get());
+    return Bytes(png.begin(), png.end());
+}
+
+Bytes ResourceOf(const Bytes& image, const platform::ResourceType& type, DWORD id)
+{
+    for (const auto& entry : Resources(image)) {
+        if (entry.type == type && entry.id == id)
+            return Bytes(image.begin() + long(entry.offset), image.begin() + long(entry.offset + entry.size));
+    }
+    return {};
+}
+
+} // namespace
+
+// --title and --icon travel as string 1 and icon group 128, which list shows.
+TEST_F(BuildFixture, TitleAndIconTravelInTheResourceTable)
+{
+    Bytes png = PngOf(30, 70);
+    WriteFileBytes(scratch / "icon.png", png);
+    std::string title = "Space \xE2\x9C\x93 Game";
+    CommandResult build = Build("--title " + ShellQuote(title) + " --icon " + ShellQuote(scratch / "icon.png")
+        + " -o " + ShellQuote(output) + " " + ShellQuote(scratch / "movies/intro.swf"));
+    ASSERT_EQ(build.status, 0) << build.err;
+    Bytes image = ReadFileBytes(output);
+    EXPECT_EQ(ResourceOf(image, platform::ResourceType(DWORD(6)), IDS_TITLE), ToBytes(title));
+    EXPECT_EQ(ResourceOf(image, platform::ResourceType(DWORD(14)), IDR_MAINFRAME), png);
+    CommandResult list = Pack("list " + ShellQuote(output));
+    EXPECT_TRUE(list.out.starts_with(
+        "title: " + title + "\nicon: 30x70 PNG, " + std::to_string(png.size()) + " bytes\npackage.ini\t"))
+        << list.out;
+
+    // The longest title fits; a package without either keeps Quorvel's.
+    std::string longest(MaxTitle, 'x');
+    ASSERT_EQ(Build("--title " + longest + " -o " + ShellQuote(output) + " " + ShellQuote(scratch / "movies"))
+                  .status,
+        0);
+    EXPECT_EQ(
+        ResourceOf(ReadFileBytes(output), platform::ResourceType(DWORD(6)), IDS_TITLE), ToBytes(longest));
+    ASSERT_EQ(Build("-o " + ShellQuote(output) + " " + ShellQuote(scratch / "movies")).status, 0);
+    EXPECT_EQ(Resources(ReadFileBytes(output)).size(), 1u);
+    EXPECT_TRUE(Pack("list " + ShellQuote(output)).out.starts_with("package.ini\t"));
+}
+
+TEST_F(BuildFixture, BadIconsAndTitlesAreRefusedAndWriteNothing)
+{
+    Bytes png = PngOf(48, 48);
+    Bytes cut(png.begin(), png.begin() + long(png.size() / 2));
+    Bytes damaged = png;
+    damaged[png.size() - 20] ^= 0x40; // in the image data: its checksum no longer holds
+    Bytes notPng = ToBytes("GIF89a, or anything but a PNG");
+    // A header that says 5000 x 4000 pixels, over what an icon may take.
+    Bytes huge = png;
+    for (int i = 0; i < 8; ++i)
+        huge[16 + i] = BYTE((i < 4 ? 5000u : 4000u) >> (24 - 8 * (i % 4)));
+    DWORD crc = DWORD(::crc32(0, huge.data() + 12, 17));
+    for (int i = 0; i < 4; ++i)
+        huge[29 + i] = BYTE(crc >> (24 - 8 * i));
+    std::vector<std::pair<std::string, Bytes>> icons = { { "cut.png", cut }, { "damaged.png", damaged },
+        { "other.png", notPng }, { "empty.png", {} }, { "huge.png", huge } };
+    std::vector<std::string> options;
+    for (const auto& [name, bytes] : icons) {
+        WriteFileBytes(scratch / name, bytes);
+        options.push_back("--icon " + ShellQuote(scratch / name));
+    }
+    options.push_back("--icon " + ShellQuote(scratch / "absent.png"));
+    options.push_back("--title " + ShellQuote("caf\xE9"));
+    options.push_back("--title " + ShellQuote("\xC0\xAF"));
+    options.push_back("--title " + std::string(MaxTitle + 1, 'x'));
+    options.push_back("--title " + ShellQuote("two\nlines"));
+    for (const std::string& option : options) {
+        CommandResult result
+            = Build(option + " -o " + ShellQuote(output) + " " + ShellQuote(scratch / "movies"));
+        EXPECT_EQ(result.status, 2) << option;
+        EXPECT_EQ(result.out, "") << option;
+        EXPECT_TRUE(result.err.starts_with("error: ")) << option << "\n" << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << option << "\n" << result.err;
+        EXPECT_FALSE(fs::exists(output)) << option;
+    }
     for (const auto& entry : fs::directory_iterator(scratch.path()))
         EXPECT_EQ(entry.path().filename().string().find(".game."), std::string::npos) << entry.path();
 }

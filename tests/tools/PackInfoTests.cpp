@@ -53,7 +53,7 @@ TEST(PackInfo, PrintsSizeAndColourForEveryHeaderVariant)
     const MovieFileLayout layouts[] = {
         {},
         { .compression = MovieCompression::Zlib },
-        { .signature1 = 'X', .signature2 = 0, .signature3 = 0, .version = 0 },
+        { .version = 0 },
         { .compression = MovieCompression::Zlib, .version = 255 },
         { .declaredLength = 0xFFFFFFFF },
         { .compression = MovieCompression::Lzma, .version = 13 },
@@ -78,27 +78,47 @@ TEST(PackInfo, PrintsSizeAndColourForEveryHeaderVariant)
     EXPECT_EQ(InfoOf(scratch, black.Build()).out, "16x9 #000000\n");
 }
 
-TEST(PackInfo, ReportsMoviesWithoutAFrameRectangleAsZeroSize)
+// An unknown signature, or a header cut short before the frame rectangle,
+// frame rate and count are whole (after decompression), is no movie: no size
+// is made up from whatever bytes stand there.
+TEST(PackInfo, RejectsFilesThatAreNotMovies)
 {
     ScratchFolder scratch;
-    CommandResult empty = InfoOf(scratch, AssembleMovieFile({}));
-    EXPECT_EQ(empty.status, 0);
-    EXPECT_EQ(empty.out, "0x0\n");
-    EXPECT_EQ(empty.err, "Failed to locate\n");
-
+    std::vector<BYTE> random(3000);
+    unsigned seed = 7;
+    for (BYTE& b : random) {
+        seed = seed * 1103515245 + 12345;
+        b = BYTE(seed >> 16);
+    }
+    std::vector<BYTE> stored = Movie(550, 400).Build();
     std::vector<BYTE> corrupt = Movie(550, 400).Build({ .compression = MovieCompression::Zlib });
     corrupt[9] ^= 0x55;
-    CommandResult damaged = InfoOf(scratch, corrupt);
-    EXPECT_EQ(damaged.status, 0);
-    EXPECT_EQ(damaged.out, "0x0\n");
-
-    std::vector<BYTE> lzma
-        = Movie(550, 400, SwfRgb::FromHex(0xA1B2C3)).Build({ .compression = MovieCompression::Lzma });
+    std::vector<BYTE> lzma = Movie(550, 400).Build({ .compression = MovieCompression::Lzma });
     lzma.resize(20); // the stream stops before the frame header
-    CommandResult cut = InfoOf(scratch, lzma);
-    EXPECT_EQ(cut.status, 0);
-    EXPECT_EQ(cut.out, "0x0\n");
-    EXPECT_EQ(cut.err, "");
+    const std::vector<BYTE> notMovies[] = {
+        random,
+        {},
+        { 'F', 'W', 'S' },
+        AssembleMovieFile({}),
+        std::vector<BYTE>(stored.begin(), stored.begin() + 12),
+        AssembleMovieFile(Movie(550, 400).Body(), { .signature1 = 'X', .signature2 = 0, .signature3 = 0 }),
+        AssembleMovieFile(Movie(550, 400).Body(), { .signature2 = 'X' }),
+        corrupt,
+        lzma,
+    };
+    for (const std::vector<BYTE>& bytes : notMovies) {
+        std::string path = scratch / "not a movie.swf";
+        WriteFileBytes(path, bytes);
+        CommandResult result = Info(ShellQuote(path));
+        EXPECT_EQ(result.status, 2) << bytes.size();
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "error: " + path + " is not a movie\n");
+    }
+    // The file as the command line gives it.
+    WriteFileBytes(scratch / "random.bin", random);
+    CommandResult relative = RunCommand(
+        "cd " + ShellQuote(scratch.path().string()) + " && " + ShellQuote(s_pack) + " info ./random.bin");
+    EXPECT_EQ(relative.err, "error: ./random.bin is not a movie\n");
 }
 
 TEST(PackInfo, FailsOnUnreadableFilesAndBadUsage)

@@ -2,21 +2,27 @@
 //
 // OUTPUT is a copy of the player executable (with whatever resources it
 // carried stripped), then the package (a ZIP archive, resource IDR_PACKAGE),
-// then the Flash control when there is one (resource IDR_FLASH_CONTROL), then the
-// resource table and its trailer. It is written under a temporary name next
-// to OUTPUT and renamed over it once complete.
+// then the Flash control when there is one (resource IDR_FLASH_CONTROL), then
+// the title (string IDS_TITLE) and the icon (icon group IDR_MAINFRAME, a PNG)
+// when given, then the resource table and its trailer. It is written under a
+// temporary name next to OUTPUT and renamed over it once complete.
 
 #include "tools/pack/BuildInputs.h"
 #include "tools/pack/Command.h"
 #include "tools/pack/OutputFile.h"
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageId.h"
+#include "tools/pack/WindowsPackage.h"
+#include "tools/pack/PackageLook.h"
+#include "tools/pack/Usage.h"
 
 #include "app/PackagePassword.h"
 #include "movie/MovieName.h"
 #include "platform/FileException.h"
 #include "platform/MappedFile.h"
 #include "platform/ResourceTable.h"
+#include "platform/Resources.h"
+#include "platform/pixbuf/IconImages.h"
 #include "res/ResourceIds.h"
 #include "zip/ZipException.h"
 #include "zip/ZipFile.h"
@@ -46,14 +52,6 @@ constexpr DWORD FileAttributes = 0x81800020;
 constexpr DWORD FolderAttributes = 0x41C00010;
 constexpr unsigned OutputMode = 0755;
 
-const char* const s_usage
-    = "usage: quorvel-pack build -o OUTPUT [--main NAME] [--play-all] [--fullscreen] [--ini FILE]\n"
-      "                          [--id ID] [--no-encrypt] [--store] [--no-control] [--control PATH]\n"
-      "                          [--player PATH] INPUT...\n"
-      "INPUT: movies and folders of movies, or one ready .zip used as it is.\n"
-      "ID: the package's identity (1 to 64 of A-Z a-z 0-9 _ -), under which the player keeps what\n"
-      "    its movies save; by default the one package.ini has, else a new random one.\n";
-
 struct BuildOptions {
     std::string output {};
     std::optional<std::string> mainMovie {};
@@ -61,6 +59,8 @@ struct BuildOptions {
     bool fullScreen { false };
     std::optional<std::string> ini {};
     std::optional<std::string> id {};
+    std::optional<std::string> title {};
+    std::optional<std::string> icon {};
     bool encrypt { true };
     bool store { false };
     bool noControl { false };
@@ -71,10 +71,7 @@ struct BuildOptions {
 
 int UsageError(const std::string& reason)
 {
-    if (!reason.empty())
-        std::fprintf(stderr, "quorvel-pack build: %s\n", reason.c_str());
-    std::fputs(s_usage, stderr);
-    return StatusUsage;
+    return VerbUsageError("build", reason);
 }
 
 // Nothing on success; the exit status of a usage error otherwise.
@@ -114,13 +111,16 @@ std::optional<int> ParseOptions(std::span<char* const> arguments, BuildOptions& 
             ok = v.has_value() && !v->empty();
             if (ok)
                 options.output = *v;
-        } else if (name == "--main" || name == "--ini" || name == "--control" || name == "--player") {
+        } else if (name == "--main" || name == "--ini" || name == "--control" || name == "--player"
+            || name == "--title" || name == "--icon") {
             auto v = value();
             ok = v.has_value() && !v->empty();
             if (ok) {
                 auto& target = name == "--main" ? options.mainMovie
                     : name == "--ini"           ? options.ini
                     : name == "--control"       ? options.control
+                    : name == "--title"         ? options.title
+                    : name == "--icon"          ? options.icon
                                                 : options.player;
                 target = *v;
             }
@@ -144,9 +144,6 @@ std::optional<int> ParseOptions(std::span<char* const> arguments, BuildOptions& 
             bool noEncrypt = false;
             ok = flag(noEncrypt);
             options.encrypt = false;
-        } else if (name == "-h" || name == "--help") {
-            std::fputs(s_usage, stdout);
-            return StatusOk;
         } else {
             return UsageError("unknown option '" + argument + "'");
         }
@@ -179,6 +176,20 @@ bool Exists(const std::string& path)
 {
     struct stat info { };
     return ::stat(path.c_str(), &info) == 0;
+}
+
+// Where quorvel-pack finds the player and the control: beside itself (the
+// build tree; the bare player in an installed bin/), then in ../lib/quorvel
+// (where an installation keeps the control). The first place that has
+// `name`, or nothing.
+std::optional<std::string> FindBeside(const std::string& name)
+{
+    for (const char* folder : { "/", "/../lib/quorvel/" }) {
+        std::string candidate = SelfFolder() + folder + name;
+        if (Exists(candidate))
+            return candidate;
+    }
+    return std::nullopt;
 }
 
 bool IsReadyZip(const BuildOptions& options)
@@ -336,14 +347,14 @@ std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildIte
     if (movies.empty())
         return ReportError("no movie (*.swf) among the inputs");
     if (settings.size() > 1)
-        return ReportError("more than one package.ini among the inputs: " + items[settings[0]].path + ", "
-            + items[settings[1]].path);
+        return ReportError("more than one package.ini among the inputs: " + SourceName(items[settings[0]])
+            + ", " + SourceName(items[settings[1]]));
     if (!settings.empty() && options.ini)
         return ReportError(
-            "--ini " + *options.ini + " given, but the inputs hold " + items[settings[0]].path);
+            "--ini " + *options.ini + " given, but the inputs hold " + SourceName(items[settings[0]]));
     if (!settings.empty() && (options.mainMovie || options.playAll || options.fullScreen))
         return UsageError("--main, --play-all and --fullscreen write package.ini; the inputs hold one ("
-            + items[settings[0]].path + ")");
+            + SourceName(items[settings[0]]) + ")");
 
     // Entries of one name, and files that land on one name when the player
     // unpacks them without their folders.
@@ -353,9 +364,9 @@ std::optional<int> PlanPackage(const BuildOptions& options, std::vector<BuildIte
         const BuildItem& item = items[i];
         if (!byName.emplace(item.entryName, i).second)
             return ReportError("two inputs make the entry " + item.entryName + ": "
-                + items[byName[item.entryName]].path + " and " + item.path);
+                + SourceName(items[byName[item.entryName]]) + " and " + SourceName(item));
         if (const char* problem = CZipWriter::NameProblem(item.entryName, item.folder))
-            return ReportError(item.path + ": cannot be stored as " + item.entryName + ": " + problem);
+            return ReportError(SourceName(item) + ": cannot be stored as " + item.entryName + ": " + problem);
         if (item.folder)
             continue;
         std::string base = EntryBaseName(item.entryName);
@@ -450,22 +461,29 @@ int RunBuild(std::span<char* const> arguments)
     if (outputExists && !S_ISREG(outputInfo.st_mode))
         return ReportError(options.output + ": exists and is not a file");
 
-    ResourceInput player { options.player.value_or(SelfFolder() + "/quorvel-player") };
+    ResourceInput player { options.player.value_or(
+        FindBeside("quorvel-player").value_or(SelfFolder() + "/quorvel-player")) };
     ResourceInput control;
     if (options.control) {
         control.path = *options.control;
     } else if (!options.noControl) {
         for (const char* name : { "flash8.ocx", "libquorvel-flash.so" }) {
-            std::string candidate = SelfFolder() + "/" + name;
-            if (Exists(candidate)) {
-                control.path = candidate;
+            if (auto found = FindBeside(name)) {
+                control.path = *found;
                 break;
             }
         }
         if (control.path.empty())
-            std::fprintf(
-                stderr, "note: no Flash control found next to quorvel-pack; packaging without one\n");
+            std::fprintf(stderr,
+                "note: no Flash control found next to quorvel-pack or in ../lib/quorvel; packaging without "
+                "one\n");
     }
+
+    if (options.title) {
+        if (std::string problem = TitleProblem(*options.title); !problem.empty())
+            return ReportError("the title (--title) is " + problem);
+    }
+    ResourceInput icon { options.icon.value_or(std::string()) };
 
     std::vector<BuildItem> items;
     ResourceInput zip;
@@ -475,8 +493,12 @@ int RunBuild(std::span<char* const> arguments)
         zip.path = options.inputs.front();
     } else {
         std::vector<std::string> notes;
-        if (!CollectBuildInputs(options.inputs, items, notes, error))
-            return ReportError(error);
+        for (const std::string& input : options.inputs) {
+            bool collected = IsWindowsExecutable(input) ? CollectWindowsPackage(input, items, error)
+                                                        : CollectBuildInputs({ input }, items, notes, error);
+            if (!collected)
+                return ReportError(error);
+        }
         for (const std::string& note : notes)
             std::fprintf(stderr, "note: %s\n", note.c_str());
         if (auto status = PlanPackage(options, items, id))
@@ -485,10 +507,11 @@ int RunBuild(std::span<char* const> arguments)
 
     if (outputExists) {
         for (const BuildItem& item : items) {
-            if (!item.path.empty() && item.device == outputInfo.st_dev && item.inode == outputInfo.st_ino)
-                return ReportError(item.path + " is the output; OUTPUT must not replace an input");
+            if (!SourceName(item).empty() && item.device == outputInfo.st_dev
+                && item.inode == outputInfo.st_ino)
+                return ReportError(SourceName(item) + " is the output; OUTPUT must not replace an input");
         }
-        for (const std::string* path : { &player.path, &control.path, &zip.path }) {
+        for (const std::string* path : { &player.path, &control.path, &zip.path, &icon.path }) {
             if (!path->empty() && IsOutput(*path, outputInfo))
                 return ReportError(*path + " is the output; OUTPUT must not replace an input");
         }
@@ -500,6 +523,13 @@ int RunBuild(std::span<char* const> arguments)
         return ReportError(error);
     if (readyZip && (!MapInput(zip, "the package", error) || !CheckReadyZip(zip.file, zip.path, error)))
         return ReportError(error);
+    if (!icon.path.empty()) {
+        // Decoded whole: a PNG the player could not show is refused here.
+        if (!MapInput(icon, "the icon", error))
+            return ReportError(error);
+        if (!platform::DecodePng({ icon.file.data(), icon.file.size() }, error))
+            return ReportError(icon.path + " (the icon): " + error);
+    }
 
     std::span<const BYTE> playerImage(player.file.data(), player.file.size());
     std::uint64_t playerSize = platform::ExecutableSize(playerImage);
@@ -527,6 +557,18 @@ int RunBuild(std::span<char* const> arguments)
             WriteBytes(output, control.file.data(), control.file.size());
             resources.push_back(ocx);
         }
+        if (options.title) {
+            platform::ResourceEntry title { platform::RT_STRING, IDS_TITLE, 0, output.Size(),
+                options.title->size() };
+            WriteBytes(output, reinterpret_cast<const BYTE*>(options.title->data()), options.title->size());
+            resources.push_back(title);
+        }
+        if (!icon.path.empty()) {
+            platform::ResourceEntry group { platform::RT_GROUP_ICON, IDR_MAINFRAME, 0, output.Size(),
+                icon.file.size() };
+            WriteBytes(output, icon.file.data(), icon.file.size());
+            resources.push_back(group);
+        }
         std::vector<BYTE> table = platform::SerializeResourceTable(resources, output.Size());
         WriteBytes(output, table.data(), table.size());
         output.Commit(OutputMode);
@@ -541,7 +583,7 @@ int RunBuild(std::span<char* const> arguments)
     std::printf("%s: player %llu bytes, package %llu bytes (%s)%s\n", options.output.c_str(),
         static_cast<unsigned long long>(playerSize), static_cast<unsigned long long>(resources[0].size),
         readyZip ? "ready .zip" : (std::to_string(items.size()) + " entries").c_str(),
-        resources.size() > 1 ? ", Flash control" : "");
+        control.path.empty() ? "" : ", Flash control");
     if (!readyZip)
         std::printf("id: %s\n", id.c_str());
     return StatusOk;

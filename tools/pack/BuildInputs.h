@@ -13,6 +13,9 @@ struct BuildItem {
     // Where the bytes come from; empty for made-up bytes.
     std::string path {};
     std::string content {};
+    // The input the entry was read from when its bytes are `content`: a
+    // Windows player (for messages and the output check).
+    std::string origin {};
     // The bytes are `content` although `path` is set: a settings file given
     // by path that the build changed (its id).
     bool edited { false };
@@ -21,6 +24,12 @@ struct BuildItem {
     dev_t device { 0 };
     ino_t inode { 0 };
 };
+
+// Where the entry comes from, as messages name it.
+inline const std::string& SourceName(const BuildItem& item)
+{
+    return item.path.empty() ? item.origin : item.path;
+}
 
 // The entries for the INPUT arguments, in argument order. A file is one entry
 // under its base name. A folder contributes what it holds, named relative to

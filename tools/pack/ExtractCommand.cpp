@@ -5,6 +5,7 @@
 #include "tools/pack/Command.h"
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageFile.h"
+#include "tools/pack/Usage.h"
 
 #include "app/PackagePassword.h"
 #include "platform/FileException.h"
@@ -17,16 +18,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-int Usage()
-{
-    std::fprintf(stderr, "usage: quorvel-pack extract PACKAGE DIR [--password PW]\n");
-    return StatusUsage;
-}
-
-} // namespace
-
 int RunExtract(std::span<char* const> arguments)
 {
     std::vector<std::string> positional;
@@ -35,18 +26,18 @@ int RunExtract(std::span<char* const> arguments)
         std::string argument = arguments[i];
         if (argument == "--password") {
             if (++i == arguments.size())
-                return Usage();
+                return VerbUsageError("extract", "");
             password = arguments[i];
         } else if (argument.starts_with("--password=")) {
             password = argument.substr(11);
         } else if (argument.starts_with("--")) {
-            return Usage();
+            return VerbUsageError("extract", "");
         } else {
             positional.push_back(argument);
         }
     }
     if (positional.size() != 2 || positional[1].empty())
-        return Usage();
+        return VerbUsageError("extract", "");
     const std::string& target = positional[1];
 
     CPackageFile package;

@@ -2,27 +2,68 @@
 // sets one, its background colour.
 
 #include "tools/pack/Command.h"
+#include "tools/pack/PackageErrors.h"
+#include "tools/pack/Usage.h"
 
+#include "movie/MovieFile.h"
 #include "movie/MovieHeader.h"
 
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The widest frame header: a 17-byte rectangle, the frame rate and count.
+constexpr std::size_t FrameHeaderMaxBytes = 17 + 2 + 2;
+// What is read to tell a movie: far more than any compressed stream needs
+// for the frame header's bytes.
+constexpr std::size_t MovieProbeBytes = 256 * 1024;
+
+enum class Probe { movie, notMovie, unreadable };
+
+// A movie has one of the three signatures, "FWS", "CWS" or "ZWS", and a whole frame header (after
+// decompression for a compressed one): the reader's sizes of anything else
+// are made up from whatever bytes stand there.
+Probe ProbeMovie(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Probe::unreadable;
+    std::vector<BYTE> bytes(MovieProbeBytes);
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (in.bad())
+        return Probe::unreadable;
+    bytes.resize(std::size_t(in.gcount()));
+    CMovieFile movie(bytes);
+    std::string_view signature = movie.Signature();
+    if (signature != "FWS" && signature != "CWS" && signature != "ZWS")
+        return Probe::notMovie;
+    std::optional<CMovieBody> body = movie.Body(FrameHeaderMaxBytes);
+    std::optional<MovieFrameHeader> frame = body ? body->FrameHeader() : std::nullopt;
+    return frame && frame->complete ? Probe::movie : Probe::notMovie;
+}
+
+} // namespace
 
 int RunInfo(std::span<char* const> arguments)
 {
-    if (arguments.size() != 1) {
-        std::fprintf(stderr, "usage: quorvel-pack info MOVIE\n");
-        return StatusUsage;
-    }
+    if (arguments.size() != 1)
+        return VerbUsageError("info", "");
+    const char* path = arguments[0];
+    // A file that cannot be read is said by the reader below, with its reason.
+    if (ProbeMovie(path) == Probe::notMovie)
+        return ReportError(std::string(path) + " is not a movie");
     // No 0x00RRGGBB value looks like this, so it tells whether the header set one.
     constexpr DWORD NoColour = 0xFFFFFFFF;
     DWORD colour = NoColour;
     MovieSize size;
     try {
-        size = ReadMovieHeader(arguments[0], colour);
+        size = ReadMovieHeader(path, colour);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "error: %s\n", error.what());
-        return StatusError;
+        return ReportError(error.what());
     }
     if (colour == NoColour)
         std::printf("%dx%d\n", int(size.width), int(size.height));

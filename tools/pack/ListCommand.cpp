@@ -1,8 +1,11 @@
-// quorvel-pack list PACKAGE: one line per entry, in the reader's index order.
+// quorvel-pack list PACKAGE: one line per entry, in the reader's index order,
+// after the title and icon that a packaged player carries.
 
 #include "tools/pack/Command.h"
 #include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageFile.h"
+#include "tools/pack/PackageLook.h"
+#include "tools/pack/Usage.h"
 
 #include "zip/ZipException.h"
 #include "zip/ZipMemoryBlock.h"
@@ -43,19 +46,32 @@ void PrintEntry(const CZipEntryHeader& header)
         header.MadeBySystem(), when);
 }
 
+// "title: TEXT" and "icon: WIDTHxHEIGHT PNG, N bytes", for those the player carries.
+void PrintLook(std::span<const BYTE> image)
+{
+    CarriedLook look = FindCarriedLook(image);
+    if (look.title)
+        std::printf("title: %s\n", look.title->c_str());
+    if (look.icon) {
+        auto size = PngSize(*look.icon).value_or(std::pair<DWORD, DWORD> { 0, 0 });
+        std::printf(
+            "icon: %ux%u PNG, %zu bytes\n", unsigned(size.first), unsigned(size.second), look.icon->size());
+    }
+}
+
 } // namespace
 
 int RunList(std::span<char* const> arguments)
 {
     if (arguments.size() != 1) {
-        std::fprintf(stderr, "usage: quorvel-pack list PACKAGE\n");
-        return StatusUsage;
+        return VerbUsageError("list", "");
     }
     CPackageFile package;
     std::string error;
     if (!package.Open(arguments[0], error))
         return ReportError(error);
 
+    PrintLook(package.image());
     CZipMemoryBlock block;
     block.Attach(package.data(), package.size());
     CZipReader zip;

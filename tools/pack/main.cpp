@@ -1,29 +1,29 @@
-// quorvel-pack: looks into packages and makes them.
+// quorvel-pack: looks into packages, makes them, and puts packaged players
+// into the desktop's menu.
 
 #include "tools/pack/Command.h"
+#include "tools/pack/PackVersion.h"
+#include "tools/pack/Usage.h"
 
 #include <cstdio>
-#include <iterator>
-#include <string>
+#include <string_view>
 
 namespace {
 
-// The verbs in the order the usage text lists them.
 const PackCommand s_commands[] = {
-    { "list", "list PACKAGE", RunList },
-    { "extract", "extract PACKAGE DIR [--password PW]", RunExtract },
-    { "info", "info MOVIE", RunInfo },
-    { "build",
-        "build -o OUTPUT [--main NAME] [--play-all] [--fullscreen] [--ini FILE] [--no-encrypt] [--store]\n"
-        "        [--no-control] [--control PATH] [--player PATH] INPUT...",
-        RunBuild },
+    { "list", RunList },
+    { "extract", RunExtract },
+    { "info", RunInfo },
+    { "build", RunBuild },
+    { "install", RunInstall },
+    { "uninstall", RunUninstall },
 };
 
-int Usage()
+int UsageError(const char* reason, const char* word)
 {
-    std::fprintf(stderr, "usage:\n");
-    for (const auto& command : s_commands)
-        std::fprintf(stderr, "  quorvel-pack %.*s\n", int(command.usage.size()), command.usage.data());
+    if (reason)
+        std::fprintf(stderr, "quorvel-pack: %s '%s'\n", reason, word);
+    PrintUsage(stderr);
     return StatusUsage;
 }
 
@@ -32,12 +32,35 @@ int Usage()
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return Usage();
+        return UsageError(nullptr, nullptr);
     std::string_view verb = argv[1];
-    for (const auto& command : s_commands) {
-        if (verb == command.name)
-            return command.run(std::span<char* const>(argv + 2, argv + argc));
+    std::span<char* const> arguments(argv + 2, argv + argc);
+    if (verb == "--help" || verb == "-h"
+        || (verb == "help" && (arguments.empty() || AsksForHelp(arguments)))) {
+        PrintUsage(stdout);
+        return StatusOk;
     }
-    std::fprintf(stderr, "quorvel-pack: unknown verb '%s'\n", argv[1]);
-    return Usage();
+    if (verb == "help") {
+        if (arguments.size() != 1)
+            return UsageError("help takes one verb, not", argv[3]);
+        if (!PrintVerbUsage(arguments[0], stdout))
+            return UsageError("unknown verb", arguments[0]);
+        return StatusOk;
+    }
+    if (verb == "--version") {
+        if (!arguments.empty())
+            return UsageError("--version takes no argument, not", arguments[0]);
+        std::printf("quorvel-pack %s\n%s %s (%s)\n", PackVersion, EngineName, EngineVersion, EnginePackage);
+        return StatusOk;
+    }
+    for (const auto& command : s_commands) {
+        if (verb != command.name)
+            continue;
+        if (AsksForHelp(arguments)) {
+            PrintVerbUsage(verb, stdout);
+            return StatusOk;
+        }
+        return command.run(arguments);
+    }
+    return UsageError(verb.starts_with("-") ? "unknown option" : "unknown verb", argv[1]);
 }
