@@ -17,9 +17,18 @@ namespace {
 
 constexpr int ShowHidden = 0;
 
+// Asks the control to start its movie engine now, for the player's control
+// made after unpacking. A control that does not know how is left as it is.
+void PrepareEngine(QvControl* control)
+{
+    QvExcepInfo excep {};
+    control->vtbl->Invoke(control, QV_DISPID_PREPARE_ENGINE, QV_DISPATCH_METHOD, nullptr, 0, nullptr, &excep);
+}
+
 // The installed control's version, or nothing when no control can be made
 // or it cannot tell. A registered module that could not be loaded leaves
 // what the user is to be told in `missing` when a library it needs is absent.
+// A control of the wanted version is asked to prepare its engine.
 std::optional<int32_t> InstalledVersion(CString& missing)
 {
     std::optional<int32_t> version;
@@ -31,6 +40,8 @@ std::optional<int32_t> InstalledVersion(CString& missing)
         int32_t value = 0;
         if (control->vtbl->FlashVersion(control, &value) >= 0)
             version = value;
+        if (version && (*version >> 16) == QV_FLASH_MAJOR_VERSION)
+            PrepareEngine(control);
         control->vtbl->Release(control);
     } else if (result == CO_E_DLLNOTFOUND) {
         missing = DescribeMissingLibrary(DescribeLastCreateFailure(), LookupClassModule(*clsid));

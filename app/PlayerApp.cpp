@@ -10,6 +10,7 @@
 #include "platform/LastError.h"
 #include "platform/MbString.h"
 #include "platform/MessageBox.h"
+#include "platform/Timeline.h"
 #include "res/ResourceIds.h"
 #include "zip/ZipException.h"
 #include "zip/ZipMemoryBlock.h"
@@ -116,6 +117,7 @@ BOOL CPlayerApp::InitInstance()
             SweepStaleWorkspaces(base, {});
         return FALSE;
     }
+    TimelineMark("control checked");
 
     if (StopRequested())
         return FALSE;
@@ -152,6 +154,7 @@ BOOL CPlayerApp::InitInstance()
         ReportFailure(SystemText(GetLastError()));
         return FALSE;
     }
+    TimelineMark("package found");
 
     // Unpacking anywhere but the workspace would scatter the package over
     // whatever folder we were started in.
@@ -164,6 +167,7 @@ BOOL CPlayerApp::InitInstance()
     auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
     DWORD size = SizeofResource(m_hResourceModule, resource);
     BOOL unpacked = UnpackPackage(bytes, size);
+    TimelineMark("unpacked");
     // Everything the player needs is in the workspace now: the package's
     // pages of the executable are of no more use in memory.
     DiscardResourcePages(m_hResourceModule, resource);

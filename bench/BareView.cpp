@@ -4,6 +4,7 @@
 
 #include "control/RuffleView.h"
 #include "movie/MovieHeader.h"
+#include "platform/Timeline.h"
 
 #include <cstdio>
 #include <gtk/gtk.h>
@@ -14,7 +15,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: quorvel-bench-bare-view MOVIE\n");
         return 1;
     }
+    platform::TimelineMark("main");
     gtk_init(&argc, &argv);
+    platform::TimelineMark("display open");
     DWORD colour = 0;
     MovieSize size = ReadMovieHeader(argv[1], colour);
 

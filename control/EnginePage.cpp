@@ -147,7 +147,34 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
         return player;
     }
 
+    // The engine's start (its WebAssembly compiled and instantiated, once
+    // per page, and a player's drawing device made) can be done before the
+    // first movie is known: a movie of one black frame, out of sight, in a
+    // player of its own that the first real movie replaces. A movie that
+    // comes while it is still starting waits for it: the engine is shared.
+    const warmMovie = new Uint8Array([70, 87, 83, 8, 25, 0, 0, 0, 48, 10, 0, 160, 0, 24, 1, 0, 67, 2, 0, 0,
+        0, 64, 0, 0, 0]);
+    let warming = null;
+    // The last movie asked for while the engine was still starting.
+    let waiting = null;
+
+    function settled(promise) {
+        return promise.then(() => undefined, () => undefined);
+    }
+
     window.quorvel = {
+        warm() {
+            if (warming || player)
+                return;
+            const warm = window.RufflePlayer.newest().createPlayer();
+            warm.style.cssText = "position: absolute; left: 0; top: 0; width: 1px; height: 1px; visibility: hidden";
+            document.body.appendChild(warm);
+            warming = settled(warm.load({ data: warmMovie, autoplay: "on", unmuteOverlay: "hidden",
+                splashScreen: false, contextMenu: "off", letterbox: "off", quality: "high",
+                logLevel: debugging ? "info" : "error" }))
+                .then(() => post({ type: "warm" }))
+                .then(() => warm);
+        },
         debug() {
             debugging = true;
             plumbing.debug();
@@ -185,6 +212,19 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
                 config.backgroundColor = options.background;
             if (options.fonts)
                 Object.assign(config, options.fonts);
+            if (warming) {
+                if (!waiting)
+                    warming.then((warm) => {
+                        warming = null;
+                        removePlayer(warm);
+                        const next = waiting;
+                        waiting = null;
+                        if (next)
+                            window.quorvel.load(...next);
+                    });
+                waiting = [url, options, id];
+                return;
+            }
             document.body.style.background = options.background || "#000";
             const fresh = freshPlayer(id);
             fresh.load(config).then(
@@ -208,6 +248,7 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
         play() { if (player) player.resume(); },
         stop() { if (player) player.suspend(); },
         unload() {
+            waiting = null;
             if (player)
                 removePlayer(player);
             player = null;

@@ -1,5 +1,8 @@
 #include "control/FlashControl.h"
 
+#include "control/PreparedView.h"
+#include "platform/Timeline.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -69,8 +72,14 @@ int32_t CFlashControl::FlashVersion(QvControl*, int32_t* version)
 CRuffleView& CFlashControl::View()
 {
     if (!m_pView) {
-        m_pView = std::make_unique<CRuffleView>(
-            [this](const std::string& command, const std::string& args) { RaiseFSCommand(command, args); });
+        auto onFSCommand
+            = [this](const std::string& command, const std::string& args) { RaiseFSCommand(command, args); };
+        // The engine prepared ahead, when there is one that works.
+        m_pView = CPreparedView::Take();
+        if (m_pView)
+            m_pView->Adopt(onFSCommand);
+        else
+            m_pView = std::make_unique<CRuffleView>(onFSCommand);
         m_pView->SetScaleMode(m_nScaleMode);
         if (m_nBackground >= 0)
             m_pView->SetBackgroundColor(m_nBackground);
@@ -151,6 +160,14 @@ int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, co
                 control->View().Play();
             else
                 control->View().Stop();
+            return 0;
+        }
+        break;
+    case QV_DISPID_PREPARE_ENGINE:
+        if (kind == QV_DISPATCH_METHOD && wantArgs(0)) {
+            // The object's own view, should it have one, is left alone.
+            CPreparedView::Make();
+            platform::TimelineMark("engine prepared");
             return 0;
         }
         break;

@@ -37,7 +37,27 @@ void PutFrameReport(std::vector<BYTE>& out, DWORD frame)
 
 } // namespace
 
-std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
+CFrameReportPlan::CFrameReportPlan(CMovieBody body, std::vector<BYTE> made, std::vector<Piece> pieces)
+    : m_body(std::move(body))
+    , m_made(std::move(made))
+    , m_pieces(std::move(pieces))
+{
+}
+
+std::span<const BYTE> CFrameReportPlan::BytesOf(const Piece& piece) const
+{
+    return (piece.made ? MadeBytes() : Body()).subspan(piece.offset, piece.length);
+}
+
+std::size_t CFrameReportPlan::Size() const
+{
+    std::size_t size = 0;
+    for (const Piece& piece : m_pieces)
+        size += piece.length;
+    return size;
+}
+
+std::optional<CFrameReportPlan> PlanFrameReports(std::span<const BYTE> movie)
 {
     CMovieFile file(movie);
     // LZMA movies go to the engine as they are (docs/flash-control.md).
@@ -50,16 +70,30 @@ std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
     std::optional<MovieFrameHeader> frameHeader = body->FrameHeader();
     if (!frameHeader || !frameHeader->complete)
         return std::nullopt;
-    std::span<const BYTE> in = body->Bytes();
 
-    // The header as it was but for the signature, then the frame header.
-    std::vector<BYTE> out(movie.begin(), movie.begin() + CMovieFile::HeaderSize);
-    out[0] = 'F';
-    out.insert(out.end(), in.begin(), in.begin() + std::ptrdiff_t(frameHeader->size));
-    auto copy = [&](const MovieTag& tag) {
-        out.insert(out.end(), in.begin() + std::ptrdiff_t(tag.headerOffset),
-            in.begin() + std::ptrdiff_t(tag.bodyOffset + tag.length));
+    std::vector<BYTE> made;
+    std::vector<CFrameReportPlan::Piece> pieces;
+    auto addMade = [&](auto put) {
+        std::size_t start = made.size();
+        put();
+        pieces.push_back({ true, start, made.size() - start });
     };
+    // The body from `offset` to `end`, joined to the run before it when
+    // they meet.
+    auto addBody = [&](std::size_t offset, std::size_t end) {
+        if (!pieces.empty() && !pieces.back().made && pieces.back().offset + pieces.back().length == offset)
+            pieces.back().length = end - pieces.back().offset;
+        else
+            pieces.push_back({ false, offset, end - offset });
+    };
+    // The header as it was but for the signature (its length is patched
+    // below), then the frame header.
+    addMade([&] {
+        made.assign(movie.begin(), movie.begin() + CMovieFile::HeaderSize);
+        made[0] = 'F';
+    });
+    addBody(0, frameHeader->size);
+    std::size_t total = CMovieFile::HeaderSize + frameHeader->size;
     DWORD frame = 0;
     bool frameStarted = false;
     CTagReader tags = body->Tags();
@@ -68,16 +102,21 @@ std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
             return std::nullopt;
         if (tag->code == TagFileAttributes && tag->length >= 1 && (tag->body[0] & FileAttributeActionScript3))
             return std::nullopt;
+        std::size_t tagEnd = tag->bodyOffset + tag->length;
         if (tag->code == TagEnd) {
-            copy(*tag);
+            addBody(tag->headerOffset, tagEnd);
+            total += tagEnd - tag->headerOffset;
             break;
         }
         // The report opens the frame: it runs before the frame's own actions.
         if (!frameStarted && tag->code != TagFileAttributes) {
-            PutFrameReport(out, frame);
+            std::size_t before = made.size();
+            addMade([&] { PutFrameReport(made, frame); });
+            total += made.size() - before;
             frameStarted = true;
         }
-        copy(*tag);
+        addBody(tag->headerOffset, tagEnd);
+        total += tagEnd - tag->headerOffset;
         if (tag->code == TagShowFrame) {
             ++frame;
             frameStarted = false;
@@ -86,6 +125,20 @@ std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
     if (tags.HeaderCut())
         return std::nullopt;
     // The declared length: the whole file, uncompressed now.
-    LittleEndianWriter(out).PatchU32(4, DWORD(out.size()));
+    LittleEndianWriter(made).PatchU32(4, DWORD(total));
+    return CFrameReportPlan(std::move(*body), std::move(made), std::move(pieces));
+}
+
+std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie)
+{
+    std::optional<CFrameReportPlan> plan = PlanFrameReports(movie);
+    if (!plan)
+        return std::nullopt;
+    std::vector<BYTE> out;
+    out.reserve(plan->Size());
+    for (const auto& piece : plan->Pieces()) {
+        std::span<const BYTE> bytes = plan->BytesOf(piece);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    }
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "movie/MovieBody.h"
 #include "platform/Types.h"
 
 #include <optional>
@@ -17,4 +18,33 @@
 
 inline constexpr const char* FrameReportCommand = "quorvel:frame";
 
+// The rewritten movie without a copy of it: in order, runs of the movie's
+// body (decoded when it was compressed: the plan then owns that) and the
+// bytes made for it (the header, the reports). A large stored movie is
+// served from its file's pages this way, with only the reports beside it.
+class CFrameReportPlan {
+public:
+    struct Piece {
+        bool made { false }; // from MadeBytes() rather than Body()
+        std::size_t offset { 0 };
+        std::size_t length { 0 };
+    };
+
+    CFrameReportPlan(CMovieBody body, std::vector<BYTE> made, std::vector<Piece> pieces);
+
+    std::span<const BYTE> Body() const { return m_body.Bytes(); }
+    std::span<const BYTE> MadeBytes() const { return m_made; }
+    const std::vector<Piece>& Pieces() const { return m_pieces; }
+    std::span<const BYTE> BytesOf(const Piece& piece) const;
+    std::size_t Size() const;
+
+private:
+    CMovieBody m_body;
+    std::vector<BYTE> m_made {};
+    std::vector<Piece> m_pieces {};
+};
+
+// `movie` must outlive the plan when it is stored (not compressed).
+std::optional<CFrameReportPlan> PlanFrameReports(std::span<const BYTE> movie);
+// The plan's pieces in one buffer.
 std::optional<std::vector<BYTE>> AddFrameReports(std::span<const BYTE> movie);

@@ -2,6 +2,7 @@
 // recording itself in (or removing itself from) the class registry.
 
 #include "control/FlashControl.h"
+#include "control/PreparedView.h"
 #include "platform/Com.h"
 #include "platform/FlashControlAbi.h"
 
@@ -65,6 +66,6 @@ __attribute__((visibility("default"))) int32_t DllUnregisterServer()
 
 __attribute__((visibility("default"))) int32_t DllCanUnloadNow()
 {
-    return CFlashControl::LiveObjects() == 0 ? 0 : SFalse;
+    return CFlashControl::LiveObjects() == 0 && !CPreparedView::Waiting() ? 0 : SFalse;
 }
 }

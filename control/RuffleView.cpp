@@ -12,16 +12,24 @@
 #include "control/SessionBus.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
+#include "platform/MappedFile.h"
+#include "platform/Timeline.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <gio/gunixinputstream.h>
-#include <iterator>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
+
+// The movie being started: its file, mapped, and how its frame reports go
+// in (FrameReports.h).
+struct MovieToServe {
+    CMappedFile file {};
+    std::optional<CFrameReportPlan> plan {};
+};
 
 namespace {
 
@@ -167,6 +175,39 @@ WebKitWebContext* SharedContext()
     return s_context;
 }
 
+bool TimelineWanted()
+{
+    const char* timeline = std::getenv("QUORVEL_TIMELINE");
+    return timeline && *timeline;
+}
+
+// For the timeline: the page says when the engine's WebAssembly is
+// instantiated (the engine is ready to make players), and then, checked
+// every second, each new size of the memory all its players share.
+constexpr const char* TimelineScript = R"js(
+(function () {
+    const mark = (message) => window.webkit.messageHandlers.quorvel.postMessage({ type: "timeline", message: message });
+    for (const name of ["instantiateStreaming", "instantiate"]) {
+        const original = WebAssembly[name];
+        WebAssembly[name] = function (...args) {
+            return original.apply(this, args).then((result) => {
+                mark("engine ready");
+                const exports = (result.instance || result).exports || {};
+                if (exports.memory instanceof WebAssembly.Memory) {
+                    let shown = 0;
+                    setInterval(() => {
+                        const size = exports.memory.buffer.byteLength;
+                        if (size !== shown)
+                            mark("engine memory " + (shown = size));
+                    }, 1000);
+                }
+                return result;
+            });
+        };
+    }
+})();
+)js";
+
 } // namespace
 
 CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
@@ -175,6 +216,13 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(content, "quorvel");
     g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(OnScriptMessage), this);
+    if (TimelineWanted()) {
+        WebKitUserScript* script
+            = webkit_user_script_new(TimelineScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+        webkit_user_content_manager_add_script(content, script);
+        webkit_user_script_unref(script);
+    }
 
     // Sound may start without a click, as it does in a projector: with the
     // default policy the engine's audio stays suspended, and a movie with
@@ -230,7 +278,29 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
 
     GdkRGBA black { 0, 0, 0, 1 };
     webkit_web_view_set_background_color(m_pView, &black);
+    platform::TimelineMark("web view created");
     LoadPage();
+}
+
+void CRuffleView::Prepare()
+{
+    m_bPrepared = true;
+    m_bWarm = true;
+    WarmWhenIdle();
+}
+
+void CRuffleView::Adopt(FSCommandHandler onFSCommand)
+{
+    m_onFSCommand = std::move(onFSCommand);
+    m_bPrepared = false;
+}
+
+void CRuffleView::WarmWhenIdle()
+{
+    if (!m_bWarm || !m_bPageReady || m_bMoviePending)
+        return;
+    m_bWarm = false;
+    Run("window.quorvel.warm()");
 }
 
 CRuffleView::~CRuffleView()
@@ -255,8 +325,6 @@ CRuffleView::~CRuffleView()
     if (GtkWidget* parent = gtk_widget_get_parent(widget))
         gtk_container_remove(GTK_CONTAINER(parent), widget);
     g_object_unref(m_pView);
-    if (m_pMovie)
-        g_bytes_unref(m_pMovie);
 }
 
 void CRuffleView::LoadPage()
@@ -285,6 +353,11 @@ void CRuffleView::OnPageOverdue()
 {
     if (m_bPageReady)
         return;
+    if (m_bPrepared) {
+        m_bBroken = true;
+        webkit_web_view_terminate_web_process(m_pView);
+        return;
+    }
     if (!CountEngineFailure())
         return;
     std::fprintf(
@@ -303,6 +376,11 @@ void CRuffleView::OnWebProcessEnded(int reason)
         return;
     m_bPageReady = false;
     m_bSavedDataSent = false;
+    if (m_bPrepared) {
+        StopPageWatch();
+        m_bBroken = true;
+        return;
+    }
     if (!CountEngineFailure())
         return;
     std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
@@ -365,6 +443,7 @@ void CRuffleView::ServeRequestFor(CRuffleView* self, WebKitURISchemeRequest* req
         return;
     }
     if (path == "/index.html") {
+        platform::TimelineMark("web process up");
         std::string_view page = EnginePage();
         GBytes* bytes = g_bytes_new_static(page.data(), page.size());
         FinishWithBytes(request, bytes, "text/html");
@@ -395,10 +474,22 @@ void CRuffleView::ServePackageFile(WebKitURISchemeRequest* request, const std::s
     // The movie being started comes from memory, once: the engine asks for
     // it first, and anything that asks later gets the file as it is.
     if (m_pMovie && *name == m_strMovieName) {
-        GBytes* movie = m_pMovie;
-        m_pMovie = nullptr;
-        FinishWithBytes(request, movie, type.c_str());
-        g_bytes_unref(movie);
+        platform::TimelineMark("movie requested");
+        std::shared_ptr<MovieToServe> movie = std::move(m_pMovie);
+        // Each piece keeps the whole (the mapping, the reports) alive until
+        // the stream has handed it on.
+        GInputStream* stream = g_memory_input_stream_new();
+        for (const auto& piece : movie->plan->Pieces()) {
+            std::span<const BYTE> part = movie->plan->BytesOf(piece);
+            GBytes* bytes = g_bytes_new_with_free_func(
+                part.data(), part.size(),
+                +[](gpointer keep) { delete static_cast<std::shared_ptr<MovieToServe>*>(keep); },
+                new std::shared_ptr<MovieToServe>(movie));
+            g_memory_input_stream_add_bytes(G_MEMORY_INPUT_STREAM(stream), bytes);
+            g_bytes_unref(bytes);
+        }
+        FinishWithStream(request, stream, gint64(movie->plan->Size()), type.c_str());
+        g_object_unref(stream);
         return;
     }
     std::optional<PackageFile> file = OpenPackageFile(m_strFolder, *name);
@@ -481,12 +572,18 @@ void CRuffleView::HandleMessage(
 {
     bool current = load == std::to_string(m_nMovieGeneration);
     if (type == "ready") {
+        platform::TimelineMark("engine page loaded");
         m_bPageReady = true;
         StopPageWatch();
         if (Debugging())
             Run("window.quorvel.debug()");
         if (m_bMoviePending)
             StartMovie();
+        WarmWhenIdle();
+    } else if (type == "warm") {
+        platform::TimelineMark("engine warm");
+    } else if (type == "timeline") {
+        platform::TimelineMark(first.c_str());
     } else if (type == "fscommand") {
         if (first == FrameReportCommand) {
             // A report counts only for the movie that sent it: the last
@@ -506,8 +603,10 @@ void CRuffleView::HandleMessage(
     } else if (type == "link") {
         OpenLink(first);
     } else if (type == "loaded") {
-        if (current)
+        if (current) {
+            platform::TimelineMark("movie started");
             FocusMovie();
+        }
     } else if (type == "unloaded") {
         m_bUnloaded = true;
     } else if (type == "console") {
@@ -560,27 +659,25 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     auto host = platform::ToHostPath(path.c_str());
     if (!host)
         return false;
-    std::vector<BYTE> bytes;
-    {
-        std::ifstream in(*host, std::ios::binary);
-        if (!in)
-            return false;
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    // The file is read through a mapping: its pages are the page cache's,
+    // and the rewritten movie is served from them, with only the reports
+    // held beside them.
+    auto movie = std::make_shared<MovieToServe>();
+    if (!movie->file.Open(path.c_str()))
+        return false;
+    std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
+    platform::TimelineMark("movie given");
     m_strMoviePath = path;
     size_t slash = host->rfind('/');
     m_strFolder = slash == std::string::npos ? std::string(".") : host->substr(0, slash ? slash : 1);
     m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);
 
     m_bCjkText = MovieShowsCjkText(bytes);
-    auto reporting = AddFrameReports(bytes);
-    auto* movie = new std::vector<BYTE>(reporting ? std::move(*reporting) : std::move(bytes));
-    bytes = {};
-    if (m_pMovie)
-        g_bytes_unref(m_pMovie);
-    m_pMovie = g_bytes_new_with_free_func(
-        movie->data(), movie->size(), +[](gpointer data) { delete static_cast<std::vector<BYTE>*>(data); },
-        movie);
+    movie->plan = PlanFrameReports(bytes);
+    bool reporting = movie->plan.has_value();
+    // A movie that cannot report its frames goes as it is: from its file,
+    // like any other of the package.
+    m_pMovie = reporting ? std::move(movie) : nullptr;
     ++m_nMovieGeneration;
     m_nFrame = reporting ? 0 : QV_FRAME_UNCOUNTED;
     m_bMoviePending = true;
@@ -593,6 +690,7 @@ void CRuffleView::StartMovie()
 {
     static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
     m_bMoviePending = false;
+    m_bWarm = false;
     if (!m_bSavedDataSent) {
         std::string items = "{";
         for (const auto& [key, value] : m_saved.Items())

@@ -10,12 +10,13 @@
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
-typedef struct _GBytes GBytes;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitURISchemeRequest WebKitURISchemeRequest;
 typedef struct _WebKitUserContentManager WebKitUserContentManager;
 typedef struct _WebKitJavascriptResult WebKitJavascriptResult;
 typedef struct _WebKitPolicyDecision WebKitPolicyDecision;
+
+struct MovieToServe;
 
 // The control's window: a web view running the movie engine. A private URI
 // scheme serves the engine's page and files (quorvel-control://engine/...)
@@ -34,6 +35,16 @@ public:
     CRuffleView& operator=(const CRuffleView&) = delete;
 
     GtkWidget* Widget() const;
+
+    // Made ahead of its control: the engine is started out of sight (its
+    // WebAssembly compiled, a player's drawing device made) so that the
+    // first movie finds it ready. Until Adopt, an engine that fails is not
+    // started again and nobody is told: the view is only Broken().
+    void Prepare();
+    // The view is a control's from now on: its FSCommands go to `onFSCommand`
+    // and its engine is started again when it fails.
+    void Adopt(FSCommandHandler onFSCommand);
+    bool Broken() const { return m_bBroken; }
 
     // 0 shows the whole movie, 1 fills the view cropping the movie, 2 fits
     // it exactly, 3 keeps its size; others count as 0. Takes effect with the
@@ -67,6 +78,8 @@ private:
     void Run(const std::string& script);
     void StartMovie();
     void FocusMovie();
+    // Warms the engine up when the page is ready and no movie is on its way.
+    void WarmWhenIdle();
     // The background colour for the page: a CSS colour string, or null for
     // the movie's own.
     std::string BackgroundScript() const;
@@ -87,14 +100,20 @@ private:
     bool m_bMoviePending { false };
     bool m_bUnloaded { false };
     bool m_bSavedDataSent { false };
+    // Prepared and not yet a control's; asked to warm the engine up; its
+    // engine failed while it was only prepared.
+    bool m_bPrepared { false };
+    bool m_bWarm { false };
+    bool m_bBroken { false };
     LONG m_nScaleMode { 0 };
     std::string m_strBackground {};
     // The folder of the package's files: the current movie's.
     std::string m_strFolder {};
-    // The current movie's name in the package, and its bytes (rewritten to
-    // report frames) until the engine has asked for them.
+    // The current movie's name in the package, and its file with the plan
+    // of its frame reports until the engine has asked for it (null for a
+    // movie that cannot report its frames: it is served as it is).
     std::string m_strMovieName {};
-    GBytes* m_pMovie { nullptr };
+    std::shared_ptr<MovieToServe> m_pMovie {};
     // The current movie shows CJK text: the system's fonts for it go with it.
     bool m_bCjkText { false };
     unsigned m_nMovieGeneration { 0 };

@@ -9,6 +9,7 @@
 #include "main/GtkUnpackProgress.h"
 #include "platform/Resources.h"
 #include "platform/Shell.h"
+#include "platform/Timeline.h"
 #include "platform/WindowBackend.h"
 #include "platform/gtk/DisplayLoss.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
@@ -93,6 +94,7 @@ int main(int argc, char** argv)
         std::fflush(nullptr);
         ::_exit(status);
     }
+    platform::TimelineMark("main");
     for (int signal : { SIGTERM, SIGINT, SIGHUP })
         g_unix_signal_add(signal, OnStopSignal, GINT_TO_POINTER(signal));
 
@@ -118,6 +120,7 @@ int main(int argc, char** argv)
     // GTK's start gives the class the name with a capital; ours has none.
     gdk_set_program_class(windowClass.c_str());
     platform::CatchDisplayLoss(&OnDisplayLost);
+    platform::TimelineMark("display open");
 
     platform::CGtkWindowBackend backend;
     platform::CGtkMessageBoxPresenter presenter;

@@ -44,6 +44,15 @@ enum {
      * saves outlives the control. A control that does not know it answers
      * QV_DISP_E_MEMBERNOTFOUND. */
     QV_DISPID_SAVED_DATA_FOLDER = 0x4001,
+    /* PrepareEngine (method, no arguments), our control's own too: starts
+     * the movie engine at once, out of sight, for the next control of this
+     * class the process makes; the object it is called on need not live on.
+     * A container that knows it will show a movie calls it before it
+     * unpacks, so the engine is ready when LoadMovie comes. Nothing shows
+     * and nothing else changes; an engine that cannot start is dropped
+     * without a word and the next control starts its own as usual. A
+     * control that does not know it answers QV_DISP_E_MEMBERNOTFOUND. */
+    QV_DISPID_PREPARE_ENGINE = 0x4002,
 };
 
 /* Events, by dispatch id. FSCommand: two strings, the command and its

@@ -1,6 +1,7 @@
 #include "platform/Wnd.h"
 
 #include "platform/Shell.h"
+#include "platform/Timeline.h"
 #include "platform/WinApp.h"
 #include "platform/WindowBackend.h"
 
@@ -87,6 +88,7 @@ BOOL CWnd::CreateControl(const platform::CLSID& clsid, LPCSTR windowName, DWORD 
             platform::DescribeLastCreateFailure().c_str());
         return FALSE;
     }
+    platform::TimelineMark("control created");
     m_pControl = control;
     void* widget = control->vtbl->GetWidget ? control->vtbl->GetWidget(control) : nullptr;
     HWND window = GetWindowBackend().AttachChild(this, parent->m_hWnd, widget, rect, style | WS_CHILD);

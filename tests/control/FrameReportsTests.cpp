@@ -114,4 +114,40 @@ TEST(FrameReports, ToleratesAMovieWithoutItsEndTag)
     EXPECT_EQ(reports, 3);
 }
 
+// A large stored movie is served from its own bytes: the plan refers to
+// them in place and makes only the header and the reports; a compressed
+// one's plan owns its inflated body, so it outlives the input.
+TEST(FrameReports, APlanKeepsAStoredMovieInPlaceAndOwnsAnInflatedOne)
+{
+    CMovieWriter writer({ 0, 11000, 0, 8000 }, 12);
+    writer.ShowFrame();
+    writer.AddTag(255, std::vector<BYTE>(1 << 20, 0x5A), TagForm::Long); // a tag the engine skips
+    writer.ShowFrame();
+    auto stored = writer.Build({ MovieCompression::Stored });
+    auto plan = PlanFrameReports(stored);
+    ASSERT_TRUE(plan);
+    EXPECT_LT(plan->MadeBytes().size(), 200u);
+    size_t inPlace = 0;
+    for (const auto& piece : plan->Pieces()) {
+        auto bytes = plan->BytesOf(piece);
+        if (bytes.data() >= stored.data() && bytes.data() + bytes.size() <= stored.data() + stored.size())
+            inPlace += bytes.size();
+    }
+    EXPECT_GT(inPlace, size_t(1 << 20));
+    EXPECT_EQ(plan->Size(), AddFrameReports(stored)->size());
+
+    std::optional<CFrameReportPlan> inflated;
+    {
+        auto zlib = writer.Build({ MovieCompression::Zlib });
+        inflated = PlanFrameReports(zlib);
+    }
+    ASSERT_TRUE(inflated);
+    std::vector<BYTE> joined;
+    for (const auto& piece : inflated->Pieces()) {
+        auto bytes = inflated->BytesOf(piece);
+        joined.insert(joined.end(), bytes.begin(), bytes.end());
+    }
+    EXPECT_EQ(joined, *AddFrameReports(stored));
+}
+
 } // namespace

@@ -461,6 +461,61 @@ class Suite(control_e2e.ControlTest):
                         "the frozen web process was left")
         self.quit_with_escape()
 
+    def test_an_engine_started_ahead_that_dies_unseen_is_replaced_quietly(self):
+        # The control starts its engine while the package unpacks: a large
+        # file gives the test time to end that web process first.
+        big = os.path.join(self.scratch, "data.bin")
+        with open(big, "wb") as out:
+            for _ in range(40):
+                out.write(os.urandom(1 << 22))
+        game = self.build([os.path.join(self.movies, "stream.swf"), os.path.join(self.movies, "part2.swf"), big],
+                          "--main", "stream.swf", "--store")
+        os.remove(big)
+        # The first run installs the control; the second finds it and has it
+        # start its engine ahead, with the start-up marks on a pipe.
+        self.start(game)
+        self.assertTrue(self.cycling(), "the movie never played")
+        self.quit_with_escape()
+        marks_read, marks_write = os.pipe()
+        os.set_blocking(marks_read, False)
+        self.stderr_path = os.path.join(self.scratch, "stderr2.txt")
+        with open(self.stderr_path, "w") as stderr:
+            self.player = subprocess.Popen([game], env=dict(self.env, QUORVEL_TIMELINE=str(marks_write)),
+                                           stdout=subprocess.DEVNULL, stderr=stderr, pass_fds=(marks_write,))
+        os.close(marks_write)
+        marks = []
+
+        def steps():
+            try:
+                marks.extend(line.split(" ", 2)[2] for line in os.read(marks_read, 1 << 16).decode().splitlines()
+                             if line.startswith("quorvel-timeline "))
+            except BlockingIOError:
+                pass
+            return marks
+        # Once its page has been asked for (a web process killed while it is
+        # still starting takes WebKit's launcher, and the player, with it),
+        # and before the window takes it.
+        self.assertTrue(wait_for(lambda: "web process up" in steps(), 30.0, 0.005), marks)
+        for pid in self.web_processes():
+            os.kill(pid, signal.SIGKILL)
+        self.assertNotIn("control created", steps(), "unpacking ended before the test could end the engine")
+        self.window = wait_for(lambda: self.find_window("Quorvel"), 60.0)
+        self.assertTrue(self.window, self.stderr_text())
+        self.placed_at(312, 234, 400, 300, timeout=20)
+        self.assertTrue(self.cycling(), "the movie never played: " + self.stderr_text())
+        self.quit_with_escape()
+        steps()
+        os.close(marks_read)
+        for step in ("main", "engine prepared", "control checked", "package found", "unpacked", "control created",
+                     "movie given", "engine page loaded", "movie requested", "movie started"):
+            self.assertIn(step, marks)
+        # Its process gone, the engine prepared ahead was dropped and the
+        # control made a view of its own; nobody was told.
+        self.assertLess(marks.index("engine prepared"), marks.index("unpacked"))
+        self.assertEqual(marks.count("web view created"), 2, marks)
+        self.assertGreater(len(marks) - 1 - marks[::-1].index("web view created"), marks.index("control created"))
+        self.assertNotIn("the movie engine", self.stderr_text())
+
     def test_links_go_to_the_desktop_and_the_movie_plays_on(self):
         self.register_link_handler()
         inputs = self.folder("links", {"links.swf": "links.swf", "help.html": b"<p>help</p>"})
