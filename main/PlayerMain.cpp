@@ -105,13 +105,13 @@ int main(int argc, char** argv)
     // The program compares and formats text the same way in every locale;
     // the locale only picks the menu's language, from the environment.
     gtk_disable_setlocale();
-    // GTK names its windows after the program: both halves of WM_CLASS, and
-    // the Wayland app_id, come from these.
     // Message boxes keep the executable's own name as their title.
-    CString windowClass = WindowClass();
     gchar* fileName = g_path_get_basename(argc > 0 ? argv[0] : "quorvel");
     g_set_application_name(fileName);
     g_free(fileName);
+    // GTK names its windows after the program: both halves of WM_CLASS, and
+    // the Wayland app_id, come from these.
+    CString windowClass = WindowClass();
     g_set_prgname(windowClass.c_str());
     if (!gtk_init_check(&argc, &argv)) {
         s_app.SetPlayerRunner(&s_noDisplayRunner);

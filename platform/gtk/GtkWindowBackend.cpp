@@ -347,9 +347,12 @@ GdkPixbuf* CGtkWindowBackend::Pixbuf(HICON icon)
 void CGtkWindowBackend::SetIcon(HWND handle, HICON icon, BOOL)
 {
     // One list for big and small: the desktop picks the size it needs.
+    // The window is given its icon twice, as big and as small: its images
+    // are scaled once.
     Window* window = Find(handle);
-    if (!window || !window->fixed)
+    if (!window || !window->fixed || window->icon == icon)
         return;
+    window->icon = icon;
     GdkPixbuf* image = Pixbuf(icon);
     GList* images = nullptr;
     for (int size : IconSizes) {

@@ -57,6 +57,7 @@ public:
         RECT rect {};
         bool iconic { false };
         bool fullscreen { false }; // asked of a Wayland compositor
+        HICON icon { nullptr }; // the icon its images were made from
         bool ended { false };
         GMainLoop* loop { nullptr };
         cairo_t* paint { nullptr };

@@ -276,9 +276,10 @@ int RunInstall(std::span<char* const> arguments)
     }
 
     fs::path installed = places.bin / fs::path(parsed.player).filename();
+    CString id = InstalledId(player.carriedId, installed);
     // A player of another package under the same name goes, and its entry with it.
     std::optional<CString> previous = InstalledPlayerId(installed);
-    if (previous && *previous != InstalledId(player.carriedId, installed))
+    if (previous && *previous != id)
         RemoveDesktopFiles(places, *previous);
 
     std::error_code failure;
@@ -287,7 +288,6 @@ int RunInstall(std::span<char* const> arguments)
         if (failure)
             return ReportError(folder.string() + ": " + failure.message());
     }
-    CString id = InstalledId(player.carriedId, installed);
     CString windowClass = "quorvel-" + id;
     std::string entry
         = DesktopEntryText({ ShownTitle(player.look), installed.string(), windowClass, windowClass });
