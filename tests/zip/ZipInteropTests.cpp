@@ -325,7 +325,11 @@ TEST_F(Interop, DamagedInfoZipArchives)
     wrong.Open("wrong");
     int checks = 0;
     for (int i = 0; i < wrong.reader.GetEntryCount(); ++i) {
-        if (!wrong.reader.GetEntryHeader(i)->IsEncrypted())
+        // An empty entry has no data to fail on: when the check byte lets
+        // the wrong password by, it extracts whole (its CRC-32 is that of
+        // nothing), and the format cannot tell.
+        const CZipEntryHeader* header = wrong.reader.GetEntryHeader(i);
+        if (!header->IsEncrypted() || header->uncompressedSize == 0)
             continue;
         int c = CauseOf([&] { wrong.reader.ExtractEntry(i, Path("wrong").c_str(), false, nullptr, 65536); });
         EXPECT_TRUE(c == 110 || c == 102 || c == 504 || c == 101) << c;
