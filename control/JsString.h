@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
-// `text` (UTF-8) as a double-quoted JavaScript string literal: quotes and
-// backslashes escaped, control characters as \uXXXX.
+// `text` (UTF-8) as a double-quoted JavaScript string literal, which is a
+// JSON string too: quotes and backslashes escaped, control characters as
+// \uXXXX.
 std::string JsString(std::string_view text);

@@ -2,9 +2,8 @@
 
 #include "control/DeviceFonts.h"
 #include "control/EngineFiles.h"
-#include "control/EnginePage.h"
 #include "control/FrameReports.h"
-#include "control/JsString.h"
+#include "control/JsonObject.h"
 #include "control/LinkOpener.h"
 #include "control/LinkPolicy.h"
 #include "control/MovieText.h"
@@ -181,33 +180,6 @@ bool TimelineWanted()
     return timeline && *timeline;
 }
 
-// For the timeline: the page says when the engine's WebAssembly is
-// instantiated (the engine is ready to make players), and then, checked
-// every second, each new size of the memory all its players share.
-constexpr const char* TimelineScript = R"js(
-(function () {
-    const mark = (message) => window.webkit.messageHandlers.quorvel.postMessage({ type: "timeline", message: message });
-    for (const name of ["instantiateStreaming", "instantiate"]) {
-        const original = WebAssembly[name];
-        WebAssembly[name] = function (...args) {
-            return original.apply(this, args).then((result) => {
-                mark("engine ready");
-                const exports = (result.instance || result).exports || {};
-                if (exports.memory instanceof WebAssembly.Memory) {
-                    let shown = 0;
-                    setInterval(() => {
-                        const size = exports.memory.buffer.byteLength;
-                        if (size !== shown)
-                            mark("engine memory " + (shown = size));
-                    }, 1000);
-                }
-                return result;
-            });
-        };
-    }
-})();
-)js";
-
 } // namespace
 
 CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
@@ -217,8 +189,10 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     webkit_user_content_manager_register_script_message_handler(content, "quorvel");
     g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(OnScriptMessage), this);
     if (TimelineWanted()) {
+        const EngineFile* timeline = FindEngineFile("timeline.js");
+        std::string source(timeline->bytes.begin(), timeline->bytes.end());
         WebKitUserScript* script
-            = webkit_user_script_new(TimelineScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+            = webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                 WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
         webkit_user_content_manager_add_script(content, script);
         webkit_user_script_unref(script);
@@ -269,7 +243,7 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
         this);
     // Keys go to the movie whenever the window has the keyboard.
     g_signal_connect(m_pView, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) {
-        static_cast<CRuffleView*>(data)->Run("window.quorvel.focus()");
+        static_cast<CRuffleView*>(data)->Command("focus");
         return FALSE;
     }),
         this);
@@ -300,7 +274,7 @@ void CRuffleView::WarmWhenIdle()
     if (!m_bWarm || !m_bPageReady || m_bMoviePending)
         return;
     m_bWarm = false;
-    Run("window.quorvel.warm()");
+    Command("warm");
 }
 
 CRuffleView::~CRuffleView()
@@ -311,7 +285,7 @@ CRuffleView::~CRuffleView()
     // Removing the movie from the page stops its sound and makes the engine
     // write what it saved; the page says when that is done.
     if (m_bPageReady && m_nMovieGeneration > 0) {
-        Run("window.quorvel.unload()");
+        Command("unload");
         gint64 deadline = g_get_monotonic_time() + UnloadWaitMicroseconds;
         while (!m_bUnloaded && g_get_monotonic_time() < deadline) {
             if (!g_main_context_iteration(nullptr, FALSE))
@@ -442,14 +416,8 @@ void CRuffleView::ServeRequestFor(CRuffleView* self, WebKitURISchemeRequest* req
         FinishNotFound(request, path);
         return;
     }
-    if (path == "/index.html") {
+    if (path == "/index.html")
         platform::TimelineMark("web process up");
-        std::string_view page = EnginePage();
-        GBytes* bytes = g_bytes_new_static(page.data(), page.size());
-        FinishWithBytes(request, bytes, "text/html");
-        g_bytes_unref(bytes);
-        return;
-    }
     if (path.starts_with("/fonts/")) {
         ServeFont(request, path.substr(7));
         return;
@@ -576,7 +544,7 @@ void CRuffleView::HandleMessage(
         m_bPageReady = true;
         StopPageWatch();
         if (Debugging())
-            Run("window.quorvel.debug()");
+            Command("debug");
         if (m_bMoviePending)
             StartMovie();
         WarmWhenIdle();
@@ -616,10 +584,19 @@ void CRuffleView::HandleMessage(
     }
 }
 
-void CRuffleView::Run(const std::string& script)
+void CRuffleView::Command(const char* name, const std::string& json)
 {
-    webkit_web_view_evaluate_javascript(
-        m_pView, script.c_str(), gssize(script.size()), nullptr, nullptr, nullptr, nullptr, nullptr);
+    // The page's one entry point, with the command's name and its argument
+    // as JSON; nothing of either becomes script.
+    static const char s_body[] = "window.quorvel.command(name, args);";
+    gchar* valid = g_utf8_make_valid(json.c_str(), gssize(json.size()));
+    GVariantDict arguments;
+    g_variant_dict_init(&arguments, nullptr);
+    g_variant_dict_insert(&arguments, "name", "s", name);
+    g_variant_dict_insert(&arguments, "args", "s", valid);
+    g_free(valid);
+    webkit_web_view_call_async_javascript_function(m_pView, s_body, gssize(sizeof s_body - 1),
+        g_variant_dict_end(&arguments), nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 void CRuffleView::FocusMovie()
@@ -627,7 +604,7 @@ void CRuffleView::FocusMovie()
     if (gtk_widget_get_mapped(GTK_WIDGET(m_pView)))
         gtk_widget_grab_focus(GTK_WIDGET(m_pView));
     if (m_bPageReady)
-        Run("window.quorvel.focus()");
+        Command("focus");
 }
 
 void CRuffleView::SetScaleMode(LONG mode)
@@ -638,13 +615,19 @@ void CRuffleView::SetScaleMode(LONG mode)
 void CRuffleView::SetBackgroundColor(LONG rgb)
 {
     m_strBackground = rgb < 0 ? std::string() : ColourToCss(rgb);
-    if (m_bPageReady)
-        Run("window.quorvel.background(" + BackgroundScript() + ")");
+    if (m_bPageReady) {
+        CJsonObject json;
+        AddBackground(json, "color");
+        Command("background", json.Text());
+    }
 }
 
-std::string CRuffleView::BackgroundScript() const
+void CRuffleView::AddBackground(CJsonObject& json, std::string_view key) const
 {
-    return m_strBackground.empty() ? std::string("null") : JsString(m_strBackground);
+    if (m_strBackground.empty())
+        json.AddNull(key);
+    else
+        json.Add(key, m_strBackground);
 }
 
 void CRuffleView::SetSavedDataFolder(const std::string& folder)
@@ -692,29 +675,34 @@ void CRuffleView::StartMovie()
     m_bMoviePending = false;
     m_bWarm = false;
     if (!m_bSavedDataSent) {
-        std::string items = "{";
+        CJsonObject items;
         for (const auto& [key, value] : m_saved.Items())
-            items += (items.size() > 1 ? "," : "") + JsString(key) + ":" + JsString(value);
-        Run("window.quorvel.restore(" + items + "})");
+            items.Add(key, value);
+        Command("restore", CJsonObject().AddJson("items", items.Text()).Text());
         m_bSavedDataSent = true;
     }
-    std::string url = PackageUrl(m_strMovieName);
-    std::string options = "{scale:" + JsString(s_scales[m_nScaleMode])
-        + ",base:" + JsString(std::string(PackageBase)) + ",background:" + BackgroundScript()
-        + ",fonts:" + (m_bCjkText ? SystemFonts().ConfigScript() : std::string("null")) + "}";
-    Run("window.quorvel.load(" + JsString(url) + "," + options + ","
-        + JsString(std::to_string(m_nMovieGeneration)) + ")");
+    CJsonObject movie;
+    movie.Add("id", std::to_string(m_nMovieGeneration))
+        .Add("url", PackageUrl(m_strMovieName))
+        .Add("base", PackageBase)
+        .Add("scale", s_scales[m_nScaleMode]);
+    AddBackground(movie, "background");
+    if (m_bCjkText)
+        movie.AddJson("fonts", SystemFonts().ConfigScript());
+    else
+        movie.AddNull("fonts");
+    Command("load", movie.Text());
     FocusMovie();
 }
 
 void CRuffleView::Play()
 {
     if (m_bPageReady)
-        Run("window.quorvel.play()");
+        Command("play");
 }
 
 void CRuffleView::Stop()
 {
     if (m_bPageReady)
-        Run("window.quorvel.stop()");
+        Command("stop");
 }

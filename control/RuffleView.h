@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
@@ -17,6 +18,7 @@ typedef struct _WebKitJavascriptResult WebKitJavascriptResult;
 typedef struct _WebKitPolicyDecision WebKitPolicyDecision;
 
 struct MovieToServe;
+class CJsonObject;
 
 // The control's window: a web view running the movie engine. A private URI
 // scheme serves the engine's page and files (quorvel-control://engine/...)
@@ -75,14 +77,15 @@ private:
         const std::string& second);
     void ServePackageFile(WebKitURISchemeRequest* request, const std::string& path);
     void OpenLink(const std::string& url);
-    void Run(const std::string& script);
+    // Calls the page's command `name` with its argument, a JSON object.
+    void Command(const char* name, const std::string& json = "{}");
     void StartMovie();
     void FocusMovie();
     // Warms the engine up when the page is ready and no movie is on its way.
     void WarmWhenIdle();
-    // The background colour for the page: a CSS colour string, or null for
-    // the movie's own.
-    std::string BackgroundScript() const;
+    // `json` with the background colour for the page under `key`: a CSS
+    // colour string, or null for the movie's own.
+    void AddBackground(CJsonObject& json, std::string_view key) const;
     // Loads the engine's page, and watches that it says it is ready in time.
     void LoadPage();
     void StopPageWatch();

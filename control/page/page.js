@@ -1,0 +1,273 @@
+"use strict";
+// The page of the movie engine: the engine filling the whole view, driven
+// by the control through window.quorvel.command(name, json) and reporting
+// back through the "quorvel" message handler.
+//
+// makePage(host) holds all of it and touches nothing but its host:
+//   host.window, host.document  where the page lives;
+//   host.post(message)          a message to the control;
+//   host.engine()               the engine's source (RufflePlayer.newest()),
+//                               or nothing when its script did not load.
+// In the web view the host is the page's own window (at the end of this
+// file); the tests give it a stand-in.
+(function (global) {
+    // A movie of one black frame: started out of sight, it makes the engine
+    // compile its WebAssembly and a player its drawing device before the
+    // first real movie is known.
+    const warmMovie = [70, 87, 83, 8, 25, 0, 0, 0, 48, 10, 0, 160, 0, 24, 1, 0, 67, 2, 0, 0, 0, 64, 0, 0, 0];
+
+    // The engine opens a link without a target by navigating this page,
+    // which the web view does not even ask about for some schemes (mailto:),
+    // and runs a script URL in it. Every URL but the web's and the package's
+    // is wrapped in a scheme of the control's, which the page's navigation
+    // hands to the control (it unwraps it and decides).
+    const linkRewrite = [/^\s*(?!(?:https?|quorvel-control|fscommand):)([a-z][a-z0-9+.-]*:)/i, "quorvel-link:$1"];
+
+    function makePage(host) {
+        const window = host.window;
+        const document = host.document;
+        const post = (message) => host.post(message);
+
+        // What movies save (local shared objects) lives with the control,
+        // which keeps it per package across runs; the engine reads and
+        // writes it as the page's local storage, by key, as properties.
+        const saved = new Map();
+        const storage = new Proxy({}, {
+            get(target, key) {
+                if (typeof key !== "string")
+                    return undefined;
+                switch (key) {
+                case "getItem": return (name) => saved.has(String(name)) ? saved.get(String(name)) : null;
+                case "setItem": return (name, value) => storage[String(name)] = String(value);
+                case "removeItem": return (name) => delete storage[String(name)];
+                case "clear": return () => { saved.clear(); post({ type: "storage-clear" }); };
+                case "key": return (index) => [...saved.keys()][index] ?? null;
+                case "length": return saved.size;
+                }
+                return saved.has(key) ? saved.get(key) : undefined;
+            },
+            set(target, key, value) {
+                if (typeof key === "string") {
+                    saved.set(key, String(value));
+                    post({ type: "storage-set", key: key, value: String(value) });
+                }
+                return true;
+            },
+            deleteProperty(target, key) {
+                if (typeof key === "string" && saved.delete(key))
+                    post({ type: "storage-remove", key: key });
+                return true;
+            },
+            has(target, key) { return typeof key === "string" && saved.has(key); },
+            ownKeys() { return [...saved.keys()]; },
+            getOwnPropertyDescriptor(target, key) {
+                if (typeof key !== "string" || !saved.has(key))
+                    return undefined;
+                return { value: saved.get(key), writable: true, enumerable: true, configurable: true };
+            },
+        });
+
+        let player = null;
+        let playing = false;
+        let debugging = false;
+        // The warm-up's player until it has settled, and the last movie
+        // asked for while it was still starting: the engine is shared.
+        let warming = null;
+        let waiting = null;
+
+        // The movie takes the keys: only once the engine runs it (focusing a
+        // player that is still starting upsets the engine).
+        function focusMovie() {
+            if (player && playing)
+                player.focus({ preventScroll: true });
+        }
+
+        // Removing a player ends its engine instance (its sound stops, what
+        // the movie saved is written). The instance's drawing context would
+        // then hold its textures and buffers until the script engine
+        // collects the canvas, which during play-all is long after several
+        // more movies have made their own: it is given up at once instead.
+        function removePlayer(old) {
+            const canvases = old.shadowRoot ? [...old.shadowRoot.querySelectorAll("canvas")] : [];
+            old.remove();
+            for (const canvas of canvases) {
+                const context = canvas.getContext("webgl2") || canvas.getContext("webgl");
+                const lose = context && context.getExtension("WEBGL_lose_context");
+                if (lose && !context.isContextLost())
+                    lose.loseContext();
+                canvas.width = canvas.height = 0;
+            }
+        }
+
+        // Every movie gets a fresh player: the engine keeps no state of the
+        // last one, and removing a player stops its sound and writes what it
+        // saved.
+        function freshPlayer(id) {
+            const stage = document.getElementById("stage");
+            if (player)
+                removePlayer(player);
+            playing = false;
+            player = host.engine().createPlayer();
+            player.tabIndex = 0;
+            player.onFSCommand = (command, args) => {
+                post({ type: "fscommand", load: id, command: String(command), args: String(args) });
+                return true;
+            };
+            stage.appendChild(player);
+            return player;
+        }
+
+        function settled(promise) {
+            return promise.then(() => undefined, () => undefined);
+        }
+
+        function load(movie) {
+            const id = movie.id;
+            const config = {
+                url: movie.url,
+                // Names a movie uses are looked up in its package.
+                base: movie.base,
+                autoplay: "on",
+                unmuteOverlay: "hidden",
+                splashScreen: false,
+                contextMenu: "off",
+                // Outside the stage the movie's background shows, as in a
+                // projector, not bands of black.
+                letterbox: "off",
+                allowScriptAccess: true,
+                allowNetworking: "all",
+                openUrlMode: "allow",
+                upgradeToHttps: false,
+                urlRewriteRules: [linkRewrite],
+                scale: movie.scale,
+                quality: "high",
+                logLevel: debugging ? "info" : "error",
+            };
+            if (movie.background)
+                config.backgroundColor = movie.background;
+            if (movie.fonts)
+                Object.assign(config, movie.fonts);
+            if (warming) {
+                if (!waiting)
+                    warming.then((warm) => {
+                        warming = null;
+                        removePlayer(warm);
+                        const next = waiting;
+                        waiting = null;
+                        if (next)
+                            load(next);
+                    });
+                waiting = movie;
+                return;
+            }
+            document.body.style.background = movie.background || "#000";
+            const fresh = freshPlayer(id);
+            fresh.load(config).then(
+                () => {
+                    playing = fresh === player;
+                    // The engine learns of the focus from a focus event; one
+                    // that came before it listened does not count.
+                    if (playing && document.activeElement === fresh)
+                        fresh.blur();
+                    focusMovie();
+                    post({ type: "loaded", load: id, url: movie.url });
+                },
+                (error) => post({ type: "error", load: id, message: String(error) }));
+        }
+
+        // The control's commands, each with one argument: the object the
+        // control sent as JSON.
+        const commands = {
+            warm() {
+                if (warming || player)
+                    return;
+                const warm = host.engine().createPlayer();
+                warm.style.cssText = "position: absolute; left: 0; top: 0; width: 1px; height: 1px; visibility: hidden";
+                document.body.appendChild(warm);
+                warming = settled(warm.load({ data: new Uint8Array(warmMovie), autoplay: "on",
+                    unmuteOverlay: "hidden", splashScreen: false, contextMenu: "off", letterbox: "off",
+                    quality: "high", logLevel: debugging ? "info" : "error" }))
+                    .then(() => post({ type: "warm" }))
+                    .then(() => warm);
+            },
+            debug() {
+                debugging = true;
+                for (const level of ["log", "info", "warn", "error", "debug"]) {
+                    const original = window.console[level].bind(window.console);
+                    window.console[level] = (...parts) => {
+                        post({ type: "console", level: level, message: parts.map(String).join(" ") });
+                        original(...parts);
+                    };
+                }
+                for (const kind of ["keydown", "keyup", "focus", "blur"]) {
+                    window.addEventListener(kind, (event) => post({ type: "console", level: "debug",
+                        message: kind + " " + (event.key || "") + " at " + (document.activeElement
+                            ? document.activeElement.tagName : "nothing") }), true);
+                }
+                window.addEventListener("error", (event) =>
+                    post({ type: "console", level: "error", message: String(event.message) }));
+            },
+            // { items: { key: value, ... } }: what the package's movies saved.
+            restore(args) {
+                saved.clear();
+                for (const key of Object.keys(args.items))
+                    saved.set(key, String(args.items[key]));
+            },
+            // { id, url, base, scale, background, fonts }
+            load: load,
+            // { color }: a CSS colour, or null for the movie's own.
+            background(args) {
+                document.body.style.background = args.color || "#000";
+                if (player)
+                    player.style.background = args.color || "";
+            },
+            focus: focusMovie,
+            play() { if (player) player.resume(); },
+            stop() { if (player) player.suspend(); },
+            unload() {
+                waiting = null;
+                if (player)
+                    removePlayer(player);
+                player = null;
+                post({ type: "unloaded" });
+            },
+        };
+
+        return {
+            // Puts the page's plumbing in place, before the engine's script.
+            install() {
+                Object.defineProperty(window, "localStorage", { get: () => storage, configurable: false });
+                // Links a movie opens go to the control, which hands them to
+                // the desktop; the page itself never opens a window.
+                window.open = (url) => {
+                    post({ type: "link", url: String(url) });
+                    return null;
+                };
+                window.addEventListener("focus", focusMovie);
+            },
+            // After the engine's script: the page can take commands.
+            start() {
+                post({ type: "ready" });
+            },
+            command(name, json) {
+                if (!Object.prototype.hasOwnProperty.call(commands, name))
+                    throw new Error("no such command: " + name);
+                commands[name](json ? JSON.parse(json) : {});
+            },
+            commandNames: Object.keys(commands),
+        };
+    }
+
+    if (typeof module === "object" && module.exports) {
+        module.exports = { makePage };
+    } else {
+        const page = makePage({
+            window: global,
+            document: global.document,
+            post: (message) => global.webkit.messageHandlers.quorvel.postMessage(message),
+            engine: () => global.RufflePlayer.newest(),
+        });
+        page.install();
+        global.quorvel = page;
+    }
+})(this);

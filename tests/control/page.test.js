@@ -1,0 +1,193 @@
+"use strict";
+// The engine page's script (control/page/page.js) on a stand-in window and
+// engine: what it tells the control for each thing the engine does.
+//
+//     node --test tests/control/page.test.js
+
+const test = require("node:test");
+const assert = require("node:assert/strict");
+const path = require("node:path");
+
+const { makePage } = require(path.join(__dirname, "..", "..", "control", "page", "page.js"));
+
+// A player of the stand-in engine: each load's promise is settled by the
+// test through `answer`.
+class FakePlayer {
+    constructor(engine) {
+        this.engine = engine;
+        this.style = {};
+        this.shadowRoot = null;
+        this.loads = [];
+        this.removed = false;
+        this.focused = 0;
+        this.running = true;
+    }
+    load(config) {
+        if (this.engine.throwing)
+            throw new Error("the engine broke");
+        return new Promise((resolve, reject) => this.loads.push({ config, resolve, reject }));
+    }
+    remove() { this.removed = true; }
+    focus() { this.focused++; }
+    blur() {}
+    resume() { this.running = true; }
+    suspend() { this.running = false; }
+}
+
+// A page with its host: every message it posts, the players it made.
+function makeHarness({ engineLoaded = true } = {}) {
+    const listeners = {};
+    const window = {
+        console: { log() {}, info() {}, warn() {}, error() {}, debug() {} },
+        addEventListener(kind, listener) { (listeners[kind] = listeners[kind] || []).push(listener); },
+    };
+    const stage = { children: [], appendChild(child) { this.children.push(child); } };
+    const document = {
+        activeElement: null,
+        body: { style: {}, children: [], appendChild(child) { this.children.push(child); } },
+        getElementById: (id) => id === "stage" ? stage : null,
+    };
+    const engine = {
+        players: [],
+        throwing: false,
+        createPlayer() {
+            const player = new FakePlayer(engine);
+            engine.players.push(player);
+            return player;
+        },
+    };
+    const posted = [];
+    const page = makePage({
+        window,
+        document,
+        post: (message) => posted.push(message),
+        engine: () => engineLoaded ? engine : undefined,
+    });
+    page.install();
+    return { page, window, document, stage, engine, posted, listeners };
+}
+
+// Lets the page's promise callbacks run.
+const settle = () => new Promise((resolve) => setImmediate(resolve));
+
+function loadMovie(h, id, extra = {}) {
+    h.page.command("load", JSON.stringify(Object.assign({ id: id, url: "quorvel-control://package/" + id + ".swf",
+        base: "quorvel-control://package/", scale: "showAll", background: null, fonts: null }, extra)));
+}
+
+test("the command set is the control's", () => {
+    const h = makeHarness();
+    assert.deepEqual([...h.page.commandNames].sort(),
+        ["background", "debug", "focus", "load", "play", "restore", "stop", "unload", "warm"]);
+    assert.throws(() => h.page.command("eval", "{}"), /no such command/);
+});
+
+test("the page is ready once started", () => {
+    const h = makeHarness();
+    h.page.start();
+    assert.deepEqual(h.posted, [{ type: "ready" }]);
+});
+
+test("a movie that loads is reported with its load's number, and takes the keys", async () => {
+    const h = makeHarness();
+    loadMovie(h, "1", { background: "#123456", scale: "noScale" });
+    const player = h.engine.players[0];
+    assert.equal(h.stage.children[0], player);
+    const config = player.loads[0].config;
+    assert.equal(config.url, "quorvel-control://package/1.swf");
+    assert.equal(config.base, "quorvel-control://package/");
+    assert.equal(config.scale, "noScale");
+    assert.equal(config.backgroundColor, "#123456");
+    assert.equal(h.document.body.style.background, "#123456");
+    player.loads[0].resolve();
+    await settle();
+    assert.deepEqual(h.posted, [{ type: "loaded", load: "1", url: "quorvel-control://package/1.swf" }]);
+    assert.equal(player.focused, 1);
+});
+
+test("a load the engine rejects is reported as an error of that load", async () => {
+    const h = makeHarness();
+    loadMovie(h, "4");
+    h.engine.players[0].loads[0].reject(new Error("no WebAssembly"));
+    await settle();
+    assert.deepEqual(h.posted, [{ type: "error", load: "4", message: "Error: no WebAssembly" }]);
+});
+
+test("a movie's fonts go into its configuration; its FSCommands carry its load's number", () => {
+    const h = makeHarness();
+    loadMovie(h, "2", { fonts: { fontSources: ["f0"], defaultFonts: { sans: ["A"] } } });
+    const player = h.engine.players[0];
+    assert.deepEqual(player.loads[0].config.fontSources, ["f0"]);
+    assert.deepEqual(player.loads[0].config.defaultFonts, { sans: ["A"] });
+    assert.equal(player.onFSCommand("quit", 1), true);
+    assert.deepEqual(h.posted, [{ type: "fscommand", load: "2", command: "quit", args: "1" }]);
+});
+
+test("each movie gets a fresh player; the last one's is removed", () => {
+    const h = makeHarness();
+    loadMovie(h, "1");
+    loadMovie(h, "2");
+    assert.equal(h.engine.players.length, 2);
+    assert.equal(h.engine.players[0].removed, true);
+    assert.equal(h.engine.players[1].removed, false);
+});
+
+test("a movie asked for while the engine warms up waits for it, and only the last one loads", async () => {
+    const h = makeHarness();
+    h.page.command("warm", "{}");
+    const warm = h.engine.players[0];
+    assert.ok(warm.loads[0].config.data instanceof Uint8Array);
+    loadMovie(h, "1");
+    loadMovie(h, "2");
+    assert.equal(h.engine.players.length, 1);
+    warm.loads[0].resolve();
+    await settle();
+    await settle();
+    assert.equal(warm.removed, true);
+    assert.equal(h.engine.players.length, 2);
+    assert.equal(h.engine.players[1].loads[0].config.url, "quorvel-control://package/2.swf");
+    assert.deepEqual(h.posted, [{ type: "warm" }]);
+});
+
+test("saved objects are the page's local storage, each change reported", () => {
+    const h = makeHarness();
+    const descriptor = Object.getOwnPropertyDescriptor(h.window, "localStorage");
+    const storage = descriptor.get();
+    h.page.command("restore", JSON.stringify({ items: { score: "3" } }));
+    assert.equal(storage.getItem("score"), "3");
+    assert.equal(storage.score, "3");
+    storage.setItem("level", 2);
+    delete storage.score;
+    storage.removeItem("nothing");
+    assert.deepEqual(Object.keys(storage), ["level"]);
+    storage.clear();
+    assert.equal(storage.length, 0);
+    assert.deepEqual(h.posted, [
+        { type: "storage-set", key: "level", value: "2" },
+        { type: "storage-remove", key: "score" },
+        { type: "storage-clear" },
+    ]);
+});
+
+test("links go to the control, and the page opens no window", () => {
+    const h = makeHarness();
+    assert.equal(h.window.open("mailto:a@b"), null);
+    assert.deepEqual(h.posted, [{ type: "link", url: "mailto:a@b" }]);
+});
+
+test("play, stop, background and unload reach the current player", () => {
+    const h = makeHarness();
+    loadMovie(h, "1");
+    const player = h.engine.players[0];
+    h.page.command("stop", "{}");
+    assert.equal(player.running, false);
+    h.page.command("play", "{}");
+    assert.equal(player.running, true);
+    h.page.command("background", JSON.stringify({ color: "#FF0000" }));
+    assert.equal(player.style.background, "#FF0000");
+    h.page.command("background", JSON.stringify({ color: null }));
+    assert.equal(h.document.body.style.background, "#000");
+    h.page.command("unload", "{}");
+    assert.equal(player.removed, true);
+    assert.deepEqual(h.posted, [{ type: "unloaded" }]);
+});
