@@ -13,6 +13,7 @@
 #include "platform/HostPath.h"
 #include "platform/MappedFile.h"
 #include "platform/Timeline.h"
+#include "platform/gtk/ProcessEnding.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +35,8 @@ namespace {
 
 constexpr const char* Scheme = "quorvel-control";
 constexpr const char* PageUrl = "quorvel-control://engine/index.html";
+// Every page the process loads has an identity of its own, in its address.
+unsigned s_nPagesLoaded = 0;
 // How long the view waits, as it goes, for the movie to write what it saved.
 constexpr gint64 UnloadWaitMicroseconds = 2 * G_USEC_PER_SEC;
 // A web process that ends this many times within this long is not started
@@ -43,7 +46,14 @@ constexpr gint64 WebProcessEndWindow = 60 * G_USEC_PER_SEC;
 // A web process whose page has not said it is ready this long after it was
 // asked for counts as one that ended: it is ended and started again. A busy
 // machine starts the engine in a few seconds, a hung process never does.
+// The engine has as long again to start a movie it is given (its
+// WebAssembly compiled, a player made), and one second more for every 2 MB
+// of the movie.
 constexpr guint PageStartSeconds = 30;
+constexpr int MovieBytesPerSecond = 2 << 20;
+// How long the news of a web process's end waits for a signal that ends
+// the player, sent to its whole group, to be seen first.
+constexpr guint WebProcessEndPauseMs = 250;
 
 guint PageStartLimit()
 {
@@ -54,6 +64,11 @@ guint PageStartLimit()
             return guint(seconds);
     }
     return PageStartSeconds;
+}
+
+guint MovieStartLimit(std::uint64_t movieBytes)
+{
+    return PageStartLimit() + guint(movieBytes / MovieBytesPerSecond);
 }
 
 bool Debugging()
@@ -188,6 +203,7 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(content, "quorvel");
     g_signal_connect(content, "script-message-received::quorvel", G_CALLBACK(OnScriptMessage), this);
+    AddTestPageScript(content);
     if (TimelineWanted()) {
         const EngineFile* timeline = FindEngineFile("timeline.js");
         std::string source(timeline->bytes.begin(), timeline->bytes.end());
@@ -256,6 +272,21 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
     LoadPage();
 }
 
+void CRuffleView::AddTestPageScript(WebKitUserContentManager* content)
+{
+    // For the tests only: a script that makes the engine misbehave, run in
+    // every page before the page's own scripts.
+    const char* path = std::getenv("QUORVEL_TEST_PAGE_SCRIPT");
+    gchar* source = nullptr;
+    if (!path || !*path || !g_file_get_contents(path, &source, nullptr, nullptr))
+        return;
+    WebKitUserScript* script = webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
+    g_free(source);
+}
+
 void CRuffleView::Prepare()
 {
     m_bPrepared = true;
@@ -275,6 +306,7 @@ void CRuffleView::WarmWhenIdle()
         return;
     m_bWarm = false;
     Command("warm");
+    Watch(EWatch::Warm, PageStartLimit());
 }
 
 CRuffleView::~CRuffleView()
@@ -282,6 +314,9 @@ CRuffleView::~CRuffleView()
     if (!m_pView)
         return;
     StopPageWatch();
+    StopWatch();
+    if (m_nEndPause)
+        g_source_remove(m_nEndPause);
     // Removing the movie from the page stops its sound and makes the engine
     // write what it saved; the page says when that is done.
     if (m_bPageReady && m_nMovieGeneration > 0) {
@@ -303,7 +338,9 @@ CRuffleView::~CRuffleView()
 
 void CRuffleView::LoadPage()
 {
-    webkit_web_view_load_uri(m_pView, PageUrl);
+    m_strPageId = std::to_string(++s_nPagesLoaded);
+    m_strPageUrl = std::string(PageUrl) + "?page=" + m_strPageId;
+    webkit_web_view_load_uri(m_pView, m_strPageUrl.c_str());
     StopPageWatch();
     m_nPageWatch = g_timeout_add_seconds(
         PageStartLimit(),
@@ -323,19 +360,60 @@ void CRuffleView::StopPageWatch()
     m_nPageWatch = 0;
 }
 
+void CRuffleView::Watch(EWatch what, guint seconds)
+{
+    StopWatch();
+    m_eWatch = what;
+    m_nWatchSeconds = seconds;
+    m_nWatch = g_timeout_add_seconds(
+        seconds,
+        +[](gpointer data) {
+            auto* self = static_cast<CRuffleView*>(data);
+            self->m_nWatch = 0;
+            char why[96];
+            std::snprintf(why, sizeof why, "did not %s within %u s",
+                self->m_eWatch == EWatch::Movie ? "start the movie" : "warm up", self->m_nWatchSeconds);
+            self->OnEngineFailed(why);
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        this);
+}
+
+void CRuffleView::StopWatch(EWatch what)
+{
+    if (m_nWatch && (what == EWatch::Any || what == m_eWatch)) {
+        g_source_remove(m_nWatch);
+        m_nWatch = 0;
+    }
+}
+
 void CRuffleView::OnPageOverdue()
 {
     if (m_bPageReady)
         return;
+    char why[64];
+    std::snprintf(why, sizeof why, "did not start within %u s", PageStartLimit());
+    OnEngineFailed(why);
+}
+
+void CRuffleView::OnEngineFailed(const std::string& why)
+{
+    // A player asked to end takes its web processes with it: nothing of
+    // theirs is started again.
+    if (platform::ProcessEnding())
+        return;
+    StopPageWatch();
+    StopWatch();
+    m_bPageReady = false;
     if (m_bPrepared) {
+        // Nobody is told: the control that takes the view drops it.
         m_bBroken = true;
         webkit_web_view_terminate_web_process(m_pView);
         return;
     }
     if (!CountEngineFailure())
         return;
-    std::fprintf(
-        stderr, "quorvel: the movie engine did not start within %u s; starting it again\n", PageStartLimit());
+    std::fprintf(stderr, "quorvel: the movie engine %s; starting it again\n", why.c_str());
     // The process is ended on purpose: its end is not counted again.
     webkit_web_view_terminate_web_process(m_pView);
     Restart();
@@ -343,18 +421,40 @@ void CRuffleView::OnPageOverdue()
 
 void CRuffleView::OnWebProcessEnded(int reason)
 {
-    // Only the control ends a process through the view (OnPageOverdue), and
+    // Only the control ends a process through the view (OnEngineFailed), and
     // it starts the next one itself: should this news come after the new
     // page is up, it must not mark that page as gone.
     if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
         return;
     m_bPageReady = false;
     m_bSavedDataSent = false;
+    StopPageWatch();
+    StopWatch();
     if (m_bPrepared) {
-        StopPageWatch();
         m_bBroken = true;
         return;
     }
+    // A signal that ends the player (Ctrl+C in a terminal, a session's end)
+    // reaches its web processes too, and their ends may be heard before the
+    // player's own signal is: the restart waits a moment for it.
+    if (m_nEndPause)
+        g_source_remove(m_nEndPause);
+    m_nEndReason = reason;
+    m_nEndPause = g_timeout_add(
+        WebProcessEndPauseMs,
+        +[](gpointer data) {
+            auto* self = static_cast<CRuffleView*>(data);
+            self->m_nEndPause = 0;
+            self->AfterWebProcessEnded(self->m_nEndReason);
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        this);
+}
+
+void CRuffleView::AfterWebProcessEnded(int reason)
+{
+    if (platform::ProcessEnding())
+        return;
     if (!CountEngineFailure())
         return;
     std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
@@ -370,6 +470,7 @@ bool CRuffleView::CountEngineFailure()
     if (m_webProcessEnds.size() < WebProcessEndLimit)
         return true;
     StopPageWatch();
+    StopWatch();
     std::fprintf(stderr, "quorvel: the movie engine keeps failing; the player ends\n");
     GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_pView));
     GtkWidget* message = gtk_message_dialog_new(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
@@ -484,7 +585,8 @@ int CRuffleView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, 
         std::fprintf(stderr, "quorvel: the page asks to go to %s (%s)\n", uri.c_str(),
             type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ? "navigation" : "new window");
     // Only the engine's own page, and only before it has come up.
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !self->m_bPageReady && uri == PageUrl) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !self->m_bPageReady
+        && uri == self->m_strPageUrl) {
         webkit_policy_decision_use(decision);
         return TRUE;
     }
@@ -521,6 +623,10 @@ void CRuffleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptRes
             g_object_unref(member);
         return text;
     };
+    // Only the current page speaks for the engine: a message of one that
+    // has been replaced is dropped.
+    if (property("page") != self->m_strPageId)
+        return;
     std::string type = property("type");
     std::string load = property("load");
     if (type == "fscommand")
@@ -550,6 +656,7 @@ void CRuffleView::HandleMessage(
         WarmWhenIdle();
     } else if (type == "warm") {
         platform::TimelineMark("engine warm");
+        StopWatch(EWatch::Warm);
     } else if (type == "timeline") {
         platform::TimelineMark(first.c_str());
     } else if (type == "fscommand") {
@@ -573,6 +680,7 @@ void CRuffleView::HandleMessage(
     } else if (type == "loaded") {
         if (current) {
             platform::TimelineMark("movie started");
+            StopWatch(EWatch::Movie);
             FocusMovie();
         }
     } else if (type == "unloaded") {
@@ -580,7 +688,10 @@ void CRuffleView::HandleMessage(
     } else if (type == "console") {
         std::fprintf(stderr, "quorvel: console %s: %s\n", first.c_str(), second.c_str());
     } else if (type == "error") {
-        std::fprintf(stderr, "quorvel: the movie could not be played: %s\n", first.c_str());
+        // The engine failed to start, to warm up or to take the current
+        // movie; an error of an earlier movie's load is old news.
+        if (current || load.empty() || load == "warm")
+            OnEngineFailed("failed (" + first + ")");
     }
 }
 
@@ -664,6 +775,8 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     ++m_nMovieGeneration;
     m_nFrame = reporting ? 0 : QV_FRAME_UNCOUNTED;
     m_bMoviePending = true;
+    // From now until the engine says it started this movie.
+    Watch(EWatch::Movie, MovieStartLimit(bytes.size()));
     if (m_bPageReady)
         StartMovie();
     return true;

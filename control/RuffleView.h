@@ -90,7 +90,20 @@ private:
     void LoadPage();
     void StopPageWatch();
     void OnPageOverdue();
+    // What the engine has been given and has yet to answer: a movie to start
+    // (until "loaded") or the warm-up (until "warm"). The watch runs out
+    // after `seconds`: an engine failure.
+    enum class EWatch { Any, Movie, Warm };
+    void Watch(EWatch what, unsigned seconds);
+    void StopWatch(EWatch what = EWatch::Any);
+    // The engine failed (`why`, for the line on stderr): its page is made
+    // again in a new web process and the movie given again, or, for a view
+    // only prepared, the view is broken.
+    void OnEngineFailed(const std::string& why);
     void OnWebProcessEnded(int reason);
+    void AfterWebProcessEnded(int reason);
+    // A script of the tests' added to every page (QUORVEL_TEST_PAGE_SCRIPT).
+    static void AddTestPageScript(WebKitUserContentManager* content);
     // Counts a web process that ended or never started. False once they are
     // too many: the user has been told and the container asked to quit.
     bool CountEngineFailure();
@@ -126,6 +139,16 @@ private:
     std::vector<std::int64_t> m_webProcessEnds {};
     // The timeout that ends a web process whose page never got ready.
     unsigned m_nPageWatch { 0 };
+    // The current page's identity and address.
+    std::string m_strPageId {};
+    std::string m_strPageUrl {};
+    // The engine's watch (Watch): its timeout, what it watches, its limit.
+    unsigned m_nWatch { 0 };
+    EWatch m_eWatch { EWatch::Any };
+    unsigned m_nWatchSeconds { 0 };
+    // The pause after a web process ended, and why it ended.
+    unsigned m_nEndPause { 0 };
+    int m_nEndReason { 0 };
     LONG m_nFrame { 0 };
     CSavedObjects m_saved {};
 };

@@ -14,6 +14,7 @@
 #include "platform/gtk/DisplayLoss.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
 #include "platform/gtk/GtkWindowBackend.h"
+#include "platform/gtk/ProcessEnding.h"
 #include "res/BuiltInResources.h"
 #include "res/ResourceIds.h"
 
@@ -49,6 +50,8 @@ platform::CGtkMessageBoxPresenter* s_pPresenter = nullptr;
 // the exit step empties the workspace.
 gboolean OnStopSignal(gpointer data)
 {
+    // The control sees it too: its web processes may be ending with us.
+    platform::MarkProcessEnding();
     s_app.RequestStop(GPOINTER_TO_INT(data));
     if (s_pPresenter)
         s_pPresenter->DismissShowing();

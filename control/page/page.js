@@ -5,6 +5,10 @@
 //
 // makePage(host) holds all of it and touches nothing but its host:
 //   host.window, host.document  where the page lives;
+//   host.page                   the page's identity, which the control gave
+//                               it in its address: every message carries
+//                               it, and the control drops the messages of
+//                               any page but its current one;
 //   host.post(message)          a message to the control;
 //   host.engine()               the engine's source (RufflePlayer.newest()),
 //                               or nothing when its script did not load.
@@ -26,7 +30,7 @@
     function makePage(host) {
         const window = host.window;
         const document = host.document;
-        const post = (message) => host.post(message);
+        const post = (message) => host.post(Object.assign({ page: host.page }, message));
 
         // What movies save (local shared objects) lives with the control,
         // which keeps it per package across runs; the engine reads and
@@ -155,7 +159,7 @@
                         const next = waiting;
                         waiting = null;
                         if (next)
-                            load(next);
+                            reporting(load, next);
                     });
                 waiting = movie;
                 return;
@@ -175,6 +179,16 @@
                 (error) => post({ type: "error", load: id, message: String(error) }));
         }
 
+        // Runs a command; what it throws is the engine's failure, reported
+        // for the load it was about (a warm-up's is "warm").
+        function reporting(command, args) {
+            try {
+                command(args);
+            } catch (error) {
+                post({ type: "error", load: args.id || "", message: String(error) });
+            }
+        }
+
         // The control's commands, each with one argument: the object the
         // control sent as JSON.
         const commands = {
@@ -184,10 +198,13 @@
                 const warm = host.engine().createPlayer();
                 warm.style.cssText = "position: absolute; left: 0; top: 0; width: 1px; height: 1px; visibility: hidden";
                 document.body.appendChild(warm);
-                warming = settled(warm.load({ data: new Uint8Array(warmMovie), autoplay: "on",
+                // A movie waiting for it goes on either way; a warm-up that
+                // fails is the engine's failure all the same.
+                warming = warm.load({ data: new Uint8Array(warmMovie), autoplay: "on",
                     unmuteOverlay: "hidden", splashScreen: false, contextMenu: "off", letterbox: "off",
-                    quality: "high", logLevel: debugging ? "info" : "error" }))
-                    .then(() => post({ type: "warm" }))
+                    quality: "high", logLevel: debugging ? "info" : "error" })
+                    .then(() => post({ type: "warm" }),
+                        (error) => post({ type: "error", load: "warm", message: String(error) }))
                     .then(() => warm);
             },
             debug() {
@@ -245,14 +262,24 @@
                 };
                 window.addEventListener("focus", focusMovie);
             },
-            // After the engine's script: the page can take commands.
+            // After the engine's script: the page is ready once the engine
+            // can make a player; without it the control hears why.
             start() {
-                post({ type: "ready" });
+                let engine = null;
+                try {
+                    engine = host.engine();
+                } catch (error) {
+                    engine = null;
+                }
+                if (engine && typeof engine.createPlayer === "function")
+                    post({ type: "ready" });
+                else
+                    post({ type: "error", load: "", message: "the engine's script did not load" });
             },
             command(name, json) {
                 if (!Object.prototype.hasOwnProperty.call(commands, name))
                     throw new Error("no such command: " + name);
-                commands[name](json ? JSON.parse(json) : {});
+                reporting(commands[name], json ? JSON.parse(json) : {});
             },
             commandNames: Object.keys(commands),
         };
@@ -264,8 +291,9 @@
         const page = makePage({
             window: global,
             document: global.document,
+            page: new URLSearchParams(global.location.search).get("page") || "",
             post: (message) => global.webkit.messageHandlers.quorvel.postMessage(message),
-            engine: () => global.RufflePlayer.newest(),
+            engine: () => global.RufflePlayer && global.RufflePlayer.newest(),
         });
         page.install();
         global.quorvel = page;

@@ -4,7 +4,9 @@
 // instantiated (the engine is ready to make players), and then, checked
 // every second, each new size of the memory all its players share.
 (function () {
-    const mark = (message) => window.webkit.messageHandlers.quorvel.postMessage({ type: "timeline", message: message });
+    const page = new URLSearchParams(location.search).get("page") || "";
+    const mark = (message) =>
+        window.webkit.messageHandlers.quorvel.postMessage({ type: "timeline", page: page, message: message });
     for (const name of ["instantiateStreaming", "instantiate"]) {
         const original = WebAssembly[name];
         WebAssembly[name] = function (...args) {

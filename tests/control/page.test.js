@@ -34,6 +34,9 @@ class FakePlayer {
     suspend() { this.running = false; }
 }
 
+// The identity the control gave the page.
+const PAGE = "7";
+
 // A page with its host: every message it posts, the players it made.
 function makeHarness({ engineLoaded = true } = {}) {
     const listeners = {};
@@ -60,7 +63,14 @@ function makeHarness({ engineLoaded = true } = {}) {
     const page = makePage({
         window,
         document,
-        post: (message) => posted.push(message),
+        page: PAGE,
+        post: (message) => {
+            // Every message carries the page's identity; the tests compare
+            // the rest.
+            assert.equal(message.page, PAGE);
+            const { page: _, ...rest } = message;
+            posted.push(rest);
+        },
         engine: () => engineLoaded ? engine : undefined,
     });
     page.install();
@@ -82,10 +92,41 @@ test("the command set is the control's", () => {
     assert.throws(() => h.page.command("eval", "{}"), /no such command/);
 });
 
-test("the page is ready once started", () => {
+test("the page is ready once started with an engine that makes players, and says so otherwise", () => {
     const h = makeHarness();
     h.page.start();
     assert.deepEqual(h.posted, [{ type: "ready" }]);
+    const missing = makeHarness({ engineLoaded: false });
+    missing.page.start();
+    assert.deepEqual(missing.posted, [{ type: "error", load: "", message: "the engine's script did not load" }]);
+});
+
+test("every message carries the page's identity", () => {
+    const seen = [];
+    const page = makePage({ window: { addEventListener() {} }, document: {}, page: "41",
+        post: (message) => seen.push(message), engine: () => undefined });
+    page.install();
+    page.start();
+    page.command("unload", "{}");
+    assert.deepEqual(seen.map((message) => message.page), ["41", "41"]);
+});
+
+test("a load the engine throws on is reported as an error of that load", () => {
+    const h = makeHarness();
+    h.engine.throwing = true;
+    loadMovie(h, "3");
+    assert.deepEqual(h.posted, [{ type: "error", load: "3", message: "Error: the engine broke" }]);
+});
+
+test("a warm-up that fails is reported, and the movie waiting for it still goes on", async () => {
+    const h = makeHarness();
+    h.page.command("warm", "{}");
+    loadMovie(h, "1");
+    h.engine.players[0].loads[0].reject(new Error("no device"));
+    await settle();
+    await settle();
+    assert.deepEqual(h.posted, [{ type: "error", load: "warm", message: "Error: no device" }]);
+    assert.equal(h.engine.players.length, 2);
 });
 
 test("a movie that loads is reported with its load's number, and takes the keys", async () => {
