@@ -50,7 +50,8 @@ private:
 };
 
 // The value of a Result, or a return of its failure from the function the
-// macro stands in (which returns a Result of its own).
+// macro stands in (which returns a Result of its own). A statement
+// expression, as GCC and Clang both take it.
 #define TRY(expression)                                                                                      \
     ({                                                                                                       \
         auto tryResult_ = (expression);                                                                      \
