@@ -1,6 +1,7 @@
 #include "app/WorkspaceGuard.h"
 
 #include "app/Workspace.h"
+#include "platform/Say.h"
 
 #include <cerrno>
 #include <chrono>
@@ -51,7 +52,7 @@ void CWorkspaceGuard::Watch(const std::string& workspace, const std::string& bas
     // nothing open that matters: the end is the last writer's going).
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        std::fprintf(stderr, "quorvel: the workspace guard cannot start: %s\n", std::strerror(errno));
+        platform::Say("the workspace guard cannot start: %s", std::strerror(errno));
         return;
     }
     int reading = ::fcntl(ends[0], F_DUPFD, 3);
@@ -59,7 +60,7 @@ void CWorkspaceGuard::Watch(const std::string& workspace, const std::string& bas
     ::close(ends[0]);
     ::close(ends[1]);
     if (reading < 0 || writing < 0) {
-        std::fprintf(stderr, "quorvel: the workspace guard cannot start: %s\n", std::strerror(errno));
+        platform::Say("the workspace guard cannot start: %s", std::strerror(errno));
         if (reading >= 0)
             ::close(reading);
         if (writing >= 0)
@@ -95,7 +96,7 @@ void CWorkspaceGuard::Watch(const std::string& workspace, const std::string& bas
     posix_spawnattr_destroy(&attributes);
     ::close(reading);
     if (error != 0) {
-        std::fprintf(stderr, "quorvel: the workspace guard cannot start: %s\n", std::strerror(error));
+        platform::Say("the workspace guard cannot start: %s", std::strerror(error));
         ::close(writing);
         return;
     }
@@ -114,7 +115,7 @@ int RunWorkspaceGuard(int argc, char** argv)
         std::signal(number, SIG_IGN);
     // So that no folder is kept busy by the guard; nothing depends on it.
     if (::chdir("/") != 0)
-        std::perror("quorvel: workspace guard");
+        platform::Say("workspace guard: %s", std::strerror(errno));
 
     GuardWorkspace(int(fd), int(player), argv[4], argv[5]);
     return 0;

@@ -4,30 +4,10 @@
 #include "platform/Timeline.h"
 
 #include <atomic>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
 std::atomic<int> s_liveObjects { 0 };
-
-int32_t Fail(QvExcepInfo* excep, int32_t code, const char* text)
-{
-    if (excep) {
-        excep->scode = code;
-        std::snprintf(excep->description, sizeof excep->description, "%s", text);
-    }
-    return code;
-}
-
-bool IsInteger(const QvVariant& v)
-{
-    return v.vt == QV_VT_I4;
-}
-bool IsString(const QvVariant& v)
-{
-    return v.vt == QV_VT_BSTR && v.strVal;
-}
 
 } // namespace
 
@@ -115,71 +95,71 @@ void CFlashControl::RaiseFSCommand(const std::string& command, const std::string
 int32_t CFlashControl::Invoke(QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args,
     uint32_t argCount, QvVariant* result, QvExcepInfo* excep)
 {
-    auto* control = static_cast<CFlashControl*>(self);
-    auto wantArgs = [&](uint32_t count) { return argCount == count && (count == 0 || args); };
+    return DispatchFlashMember(
+        *static_cast<CFlashControl*>(self), dispid, kind, args, argCount, result, excep);
+}
 
-    switch (dispid) {
-    case QV_DISPID_SCALE_MODE:
-        if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsInteger(args[0])) {
-            control->m_nScaleMode = args[0].lVal;
-            control->View().SetScaleMode(args[0].lVal);
-            return 0;
-        }
-        if (kind == QV_DISPATCH_PROPERTYGET && result) {
-            *result = QvVariant { QV_VT_I4, control->m_nScaleMode, nullptr };
-            return 0;
-        }
-        break;
-    case QV_DISPID_BACKGROUND_COLOR:
-        if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsInteger(args[0])) {
-            control->m_nBackground = args[0].lVal;
-            control->View().SetBackgroundColor(args[0].lVal);
-            return 0;
-        }
-        if (kind == QV_DISPATCH_PROPERTYGET && result) {
-            *result = QvVariant { QV_VT_I4, control->m_nBackground, nullptr };
-            return 0;
-        }
-        break;
-    case QV_DISPID_SAVED_DATA_FOLDER:
-        if (kind == QV_DISPATCH_PROPERTYPUT && wantArgs(1) && IsString(args[0])) {
-            control->View().SetSavedDataFolder(args[0].strVal);
-            return 0;
-        }
-        break;
-    case QV_DISPID_FRAME_NUM:
-        if (kind == QV_DISPATCH_PROPERTYGET && result) {
-            *result = QvVariant { QV_VT_I4, control->View().FrameNum(), nullptr };
-            return 0;
-        }
-        break;
-    case QV_DISPID_PLAY:
-    case QV_DISPID_STOP:
-        if (kind == QV_DISPATCH_METHOD && wantArgs(0)) {
-            if (dispid == QV_DISPID_PLAY)
-                control->View().Play();
-            else
-                control->View().Stop();
-            return 0;
-        }
-        break;
-    case QV_DISPID_PREPARE_ENGINE:
-        if (kind == QV_DISPATCH_METHOD && wantArgs(0)) {
-            // The object's own view, should it have one, is left alone.
-            CPreparedView::Make();
-            platform::TimelineMark("engine prepared");
-            return 0;
-        }
-        break;
-    case QV_DISPID_LOAD_MOVIE:
-        if (kind == QV_DISPATCH_METHOD && wantArgs(2) && IsInteger(args[0]) && IsString(args[1])) {
-            if (!control->View().LoadMovie(args[0].lVal, args[1].strVal))
-                return Fail(excep, QV_DISP_E_EXCEPTION, "the movie file cannot be read");
-            return 0;
-        }
-        break;
-    default:
-        return Fail(excep, QV_DISP_E_MEMBERNOTFOUND, "no such member");
-    }
-    return Fail(excep, QV_DISP_E_TYPEMISMATCH, "wrong kind or arguments for this member");
+FlashAnswer CFlashControl::GetFrameNum(QvI4& value)
+{
+    value = View().FrameNum();
+    return {};
+}
+
+FlashAnswer CFlashControl::Play()
+{
+    View().Play();
+    return {};
+}
+
+FlashAnswer CFlashControl::Stop()
+{
+    View().Stop();
+    return {};
+}
+
+FlashAnswer CFlashControl::GetScaleMode(QvI4& value)
+{
+    value = m_nScaleMode;
+    return {};
+}
+
+FlashAnswer CFlashControl::PutScaleMode(QvI4 value)
+{
+    m_nScaleMode = value;
+    View().SetScaleMode(value);
+    return {};
+}
+
+FlashAnswer CFlashControl::GetBackgroundColor(QvI4& value)
+{
+    value = m_nBackground;
+    return {};
+}
+
+FlashAnswer CFlashControl::PutBackgroundColor(QvI4 value)
+{
+    m_nBackground = value;
+    View().SetBackgroundColor(value);
+    return {};
+}
+
+FlashAnswer CFlashControl::LoadMovie(QvI4 layer, QvBstr path)
+{
+    if (!View().LoadMovie(layer, path))
+        return { QV_DISP_E_EXCEPTION, "the movie file cannot be read" };
+    return {};
+}
+
+FlashAnswer CFlashControl::PutSavedDataFolder(QvBstr folder)
+{
+    View().SetSavedDataFolder(folder);
+    return {};
+}
+
+FlashAnswer CFlashControl::PrepareEngine()
+{
+    // The object's own view, should it have one, is left alone.
+    CPreparedView::Make();
+    platform::TimelineMark("engine prepared");
+    return {};
 }

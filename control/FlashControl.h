@@ -2,6 +2,7 @@
 
 #include "control/RuffleView.h"
 #include "platform/FlashControlAbi.h"
+#include "platform/FlashControlMembers.h"
 
 #include <memory>
 
@@ -15,6 +16,9 @@ public:
     CFlashControl& operator=(const CFlashControl&) = delete;
 
     static int LiveObjects();
+
+    // The members the player drives (platform/FlashControlMembers.def).
+#include "platform/FlashControlHandlers.inc"
 
 private:
     static const QvControlVtbl s_vtbl;

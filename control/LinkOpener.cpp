@@ -1,6 +1,7 @@
 #include "control/LinkOpener.h"
 
-#include <cstdio>
+#include "platform/Say.h"
+
 #include <gio/gio.h>
 #include <memory>
 
@@ -14,8 +15,8 @@ struct PendingLink {
 
 void ReportUnopened(const PendingLink& pending)
 {
-    std::fprintf(stderr, "quorvel: the link %s was not opened: no program is set up to open such links\n",
-        pending.link.c_str());
+    platform::Say(
+        "the link %s was not opened: no program is set up to open such links", pending.link.c_str());
 }
 
 void OnOpenerEnded(GPid pid, gint status, gpointer data)

@@ -1,7 +1,7 @@
 // The packager's writer read back by our reader: entries made from the input
 // (names, methods, encryption, attributes, times, data) must come back with
 // the same names and bytes, and a name the writer refuses must be refused
-// with CZipWriteException.
+// as one of the writer's refusals.
 
 #include "zip/ZipException.h"
 #include "zip/ZipMemoryBlock.h"
@@ -109,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             Check(!refused, "!refused");
             added.push_back({ entry.name, folder ? std::vector<BYTE>() : bytes, folder });
-        } catch (const CZipWriteException&) {
+        } catch (const CZipException& e) {
+            Check(IsWriterRefusal(e.cause), "a refusal");
             // Refused names, and a second entry of the same name.
             bool duplicate = std::any_of(
                 added.begin(), added.end(), [&](const Added& a) { return a.name == entry.name; });
@@ -119,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CString comment = input.ConsumeRandomLengthString(32);
     try {
         writer.Finish(comment);
-    } catch (const CZipWriteException&) {
+    } catch (const CZipException& e) {
+        Check(IsWriterRefusal(e.cause), "a refusal");
         // Only a comment that would be mistaken for the end record is refused.
         Check(comment.find("PK\x05\x06") != CString::npos, "comment refused");
         return 0;

@@ -2,9 +2,8 @@
 
 #include "app/PlayerApp.h"
 #include "main/GtkUnpackProgress.h"
+#include "platform/Say.h"
 #include "player/PlayerDlg.h"
-
-#include <cstdio>
 
 void CDialogPlayerRunner::RunPlayer(CPlayerApp& app)
 {
@@ -14,7 +13,7 @@ void CDialogPlayerRunner::RunPlayer(CPlayerApp& app)
     m_progress.CloseWhenIdle();
     // A window that could not be made is said, never taken for a quit.
     if (dialog.DoModal() == -1 && !app.StopRequested()) {
-        std::fprintf(stderr, "quorvel: the player window cannot open\n");
+        platform::Say("the player window cannot open");
         app.SetExitCode(ExitNoDisplay);
     }
     m_pDialog = nullptr;

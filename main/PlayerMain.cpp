@@ -8,6 +8,7 @@
 #include "main/DialogPlayerRunner.h"
 #include "main/GtkUnpackProgress.h"
 #include "platform/Resources.h"
+#include "platform/Say.h"
 #include "platform/Shell.h"
 #include "platform/Timeline.h"
 #include "platform/WindowBackend.h"
@@ -32,7 +33,7 @@ class CNoDisplayRunner final : public IPlayerRunner {
 public:
     void RunPlayer(CPlayerApp& app) override
     {
-        std::fprintf(stderr, "quorvel: no display: the player window cannot open\n");
+        platform::Say("no display: the player window cannot open");
         app.SetExitCode(ExitNoDisplay);
     }
 };
@@ -62,7 +63,7 @@ gboolean OnStopSignal(gpointer data)
 // toolkit would end the process without a word and with the workspace full.
 void OnDisplayLost()
 {
-    std::fprintf(stderr, "quorvel: the connection to the display was lost\n");
+    platform::Say("the connection to the display was lost");
     s_app.ReleaseWorkspace();
     ::_exit(ExitNoDisplay);
 }

@@ -1,5 +1,6 @@
 #include "platform/Wnd.h"
 
+#include "platform/Say.h"
 #include "platform/Shell.h"
 #include "platform/Timeline.h"
 #include "platform/WinApp.h"
@@ -29,8 +30,7 @@ std::unordered_map<HWND, CWnd*>& HandleMap()
 
 void ReportEscaped(const char* what)
 {
-    std::fprintf(stderr, "quorvel: %s\n", what);
-    std::fflush(stderr);
+    platform::Say("%s", what);
 }
 
 } // namespace
@@ -84,8 +84,8 @@ BOOL CWnd::CreateControl(const platform::CLSID& clsid, LPCSTR windowName, DWORD 
     QvControl* control = nullptr;
     if (FAILED(platform::CoCreateInstance(clsid, &control)) || !control) {
         // The window still opens and ends normally; one line says why it is empty.
-        std::fprintf(stderr, "quorvel: the Flash control cannot be created: %s\n",
-            platform::DescribeLastCreateFailure().c_str());
+        platform::Say(
+            "the Flash control cannot be created: %s", platform::DescribeLastCreateFailure().c_str());
         return FALSE;
     }
     platform::TimelineMark("control created");

@@ -59,6 +59,12 @@ constexpr CauseText s_causeTexts[] = {
         "The central directory was not found in the archive (or you were trying to open not the last disk of "
         "a "
         "multi-disk archive)" },
+    { ZipErrorCause::WriterClosed, "The archive is finished, or an earlier write failed" },
+    { ZipErrorCause::EntryRefused, "The entry cannot be added to the archive" },
+    { ZipErrorCause::BeyondZip32, "Beyond what a ZIP archive without Zip64 can hold" },
+    { ZipErrorCause::DataChanged, "The data changed while it was being added" },
+    { ZipErrorCause::CommentRefused, "The archive comment cannot be written" },
+    { ZipErrorCause::NoRandomBytes, "No random bytes for the encryption header" },
     { ZipErrorCause::ZlibStreamEnd, "Zlib Library error (end of stream)" },
     { ZipErrorCause::ZlibStream, "Zlib library error (stream error)" },
     { ZipErrorCause::ZlibData, "Zlib library error (data error)" },
@@ -92,11 +98,18 @@ CZipException::CZipException(int cause, const char* path)
 {
 }
 
+CZipException CZipException::WithText(int cause, CString text)
+{
+    CZipException failure(cause);
+    failure.message = std::move(text);
+    return failure;
+}
+
 BOOL CZipException::GetErrorMessage(char* buffer, UINT maxChars, UINT*) const
 {
     if (!buffer || maxChars == 0)
         return FALSE;
-    CString text = DescribeCause(cause, false);
+    CString text = message.empty() ? DescribeCause(cause, false) : message;
     if (text.empty())
         return FALSE;
     size_t n = std::min<size_t>(text.size(), maxChars - 1);
@@ -108,6 +121,11 @@ BOOL CZipException::GetErrorMessage(char* buffer, UINT maxChars, UINT*) const
 void ThrowZipError(int cause, const char* path)
 {
     throw CZipException(cause, path);
+}
+
+bool IsWriterRefusal(int cause)
+{
+    return cause >= ZipErrorCause::WriterClosed && cause <= ZipErrorCause::NoRandomBytes;
 }
 
 int CauseFromZlib(int zlibResult)

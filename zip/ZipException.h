@@ -23,6 +23,14 @@ enum : int {
     RenameFailed = 114,
     PlatformUnsupported = 115,
     NoCentralDirectory = 116,
+    // The writer's refusals (zip/ZipWriter.h); the exception's text names
+    // what was refused.
+    WriterClosed = 117,
+    EntryRefused = 118,
+    BeyondZip32 = 119,
+    DataChanged = 120,
+    CommentRefused = 121,
+    NoRandomBytes = 122,
     ZlibStreamEnd = 500,
     ZlibNeedDict = 501,
     ZlibErrno = 502,
@@ -35,19 +43,28 @@ enum : int {
 } // namespace ZipErrorCause
 
 // A failure inside the ZIP layer: what went wrong, and the archive's path
-// when the archive lives in a file (empty for one held in memory).
+// when the archive lives in a file (empty for one held in memory). The
+// writer's refusals carry a text of their own that makes the cause's
+// particular ("cannot add "a.swf": ...").
 class CZipException : public CException {
 public:
     explicit CZipException(int cause = ZipErrorCause::Generic, const char* path = nullptr);
+    // A failure whose text says more than the cause's.
+    static CZipException WithText(int cause, CString text);
 
-    // Copies DescribeCause(cause, false), cut to maxChars - 1 characters.
+    // Copies the text, or else DescribeCause(cause, false), cut to
+    // maxChars - 1 characters.
     BOOL GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
 
     CString archivePath {};
     int cause { ZipErrorCause::Generic };
+    CString message {};
 };
 
 [[noreturn]] void ThrowZipError(int cause, const char* path = nullptr);
+
+// Whether `cause` is one of the writer's refusals.
+bool IsWriterRefusal(int cause);
 
 // Maps a zlib return code to a cause; codes without a cause of their own
 // (Z_OK among them) give Generic.

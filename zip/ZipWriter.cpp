@@ -89,7 +89,7 @@ void FillRandom(BYTE* bytes, size_t count)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw CZipWriteException(
+            throw CZipException::WithText(ZipErrorCause::NoRandomBytes,
                 "no random bytes for the encryption header: " + CString(std::strerror(errno)));
         }
         bytes += n;
@@ -114,22 +114,6 @@ public:
 };
 
 } // namespace
-
-CZipWriteException::CZipWriteException(CString text)
-    : CZipException(ZipErrorCause::Generic)
-    , message(std::move(text))
-{
-}
-
-BOOL CZipWriteException::GetErrorMessage(char* buffer, UINT maxChars, UINT*) const
-{
-    if (!buffer || maxChars == 0)
-        return FALSE;
-    size_t n = std::min<size_t>(message.size(), maxChars - 1);
-    std::memcpy(buffer, message.data(), n);
-    buffer[n] = '\0';
-    return TRUE;
-}
 
 CZipWriter::CZipWriter(CZipFileInterface& file)
     : target(file)
@@ -165,15 +149,16 @@ void CZipWriter::DosTimeFromCalendar(std::time_t time, WORD& dosTime, WORD& dosD
     dosDate = WORD(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
 }
 
-void CZipWriter::Fail(const CString& text) const
+void CZipWriter::Fail(int cause, const CString& text) const
 {
-    throw CZipWriteException(text);
+    throw CZipException::WithText(cause, text);
 }
 
 void CZipWriter::CheckFits(std::uint64_t value, const CString& what) const
 {
     if (value > MaxFieldValue)
-        Fail(what + " goes beyond the 4 GB a ZIP archive without Zip64 can address");
+        Fail(ZipErrorCause::BeyondZip32,
+            what + " goes beyond the 4 GB a ZIP archive without Zip64 can address");
 }
 
 // Called for every chunk of an entry: the message is only put together when
@@ -187,20 +172,24 @@ void CZipWriter::CheckEntryFits(std::uint64_t value, const CString& name, const 
 CZipEntryHeader CZipWriter::MakeHeader(const CZipNewEntry& entry, bool folder)
 {
     if (finished)
-        Fail("the archive is already finished");
+        Fail(ZipErrorCause::WriterClosed, "the archive is already finished");
     if (broken)
-        Fail("an earlier write failed; the archive cannot be continued");
+        Fail(ZipErrorCause::WriterClosed, "an earlier write failed; the archive cannot be continued");
     if (const char* problem = NameProblem(entry.name, folder))
-        Fail("cannot add \"" + entry.name + "\": " + problem);
+        Fail(ZipErrorCause::EntryRefused, "cannot add \"" + entry.name + "\": " + problem);
     if (headers.size() >= MaxEntries)
-        Fail("cannot add \"" + entry.name + "\": a ZIP archive without Zip64 holds at most 65535 entries");
+        Fail(ZipErrorCause::BeyondZip32,
+            "cannot add \"" + entry.name + "\": a ZIP archive without Zip64 holds at most 65535 entries");
     if (names.count(entry.name))
-        Fail("cannot add \"" + entry.name + "\": the archive already holds an entry of that name");
+        Fail(ZipErrorCause::EntryRefused,
+            "cannot add \"" + entry.name + "\": the archive already holds an entry of that name");
     if (!folder && entry.method != ZipRecords::MethodStored && entry.method != ZipRecords::MethodDeflated)
-        Fail("cannot add \"" + entry.name + "\": only the stored and deflated methods are written");
+        Fail(ZipErrorCause::EntryRefused,
+            "cannot add \"" + entry.name + "\": only the stored and deflated methods are written");
     bool encrypt = entry.encrypt && !folder;
     if (encrypt && password.empty())
-        Fail("cannot add \"" + entry.name + "\": encryption asked for without a password");
+        Fail(ZipErrorCause::EntryRefused,
+            "cannot add \"" + entry.name + "\": encryption asked for without a password");
     CheckFits(written, "the archive");
 
     CZipEntryHeader header;
@@ -278,7 +267,7 @@ void CZipWriter::AddFile(const CZipNewEntry& entry, CZipFileInterface& data)
         DWORD crc = DWORD(crc32(0, nullptr, 0));
         std::uint64_t size = CopyData(header, data, encrypt, crc);
         if (encrypt && (crc != firstCrc || size != firstSize))
-            Fail("\"" + entry.name + "\" changed while it was being added");
+            Fail(ZipErrorCause::DataChanged, "\"" + entry.name + "\" changed while it was being added");
 
         CheckEntryFits(size, entry.name, "");
         CheckEntryFits(written - dataStart, entry.name, " compressed");
@@ -286,9 +275,9 @@ void CZipWriter::AddFile(const CZipNewEntry& entry, CZipFileInterface& data)
         header.uncompressedSize = DWORD(size);
         header.compressedSize = DWORD(written - dataStart);
         PatchLocalHeader(header);
-    } catch (const CZipWriteException&) {
+    } catch (const CZipException& e) {
         // Nothing usable follows the half-written entry.
-        broken = written != header.localHeaderOffset;
+        broken = !IsWriterRefusal(e.cause) || written != header.localHeaderOffset;
         throw;
     } catch (...) {
         broken = true;
@@ -389,13 +378,13 @@ void CZipWriter::EmitEncrypted(BYTE* bytes, size_t count, bool encrypt)
 void CZipWriter::Finish(const CString& comment)
 {
     if (finished)
-        Fail("the archive is already finished");
+        Fail(ZipErrorCause::WriterClosed, "the archive is already finished");
     if (broken)
-        Fail("an earlier write failed; the archive cannot be finished");
+        Fail(ZipErrorCause::WriterClosed, "an earlier write failed; the archive cannot be finished");
     if (comment.size() > 0xFFFF)
-        Fail("an archive comment longer than 65535 bytes");
+        Fail(ZipErrorCause::CommentRefused, "an archive comment longer than 65535 bytes");
     if (comment.find("PK\x05\x06") != CString::npos)
-        Fail("an archive comment that holds an end record signature");
+        Fail(ZipErrorCause::CommentRefused, "an archive comment that holds an end record signature");
 
     std::uint64_t directoryOffset = written;
     CheckFits(directoryOffset, "the central directory");

@@ -26,17 +26,6 @@ struct CZipNewEntry {
     WORD modDate { 0 };
 };
 
-// An archive the format cannot express (too many entries, sizes beyond 32
-// bits), a bad name, or data that changed while it was being read. The text
-// says which.
-class CZipWriteException : public CZipException {
-public:
-    explicit CZipWriteException(CString text);
-    BOOL GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
-
-    CString message {};
-};
-
 // Writes a new archive front to back: each entry's local header and data,
 // then the central directory and the end record. Entry data is read from a
 // CZipFileInterface in 64 KB pieces and never held whole.
@@ -51,6 +40,11 @@ public:
 // ends in the high byte of the entry's CRC-32, so an encrypted entry's data
 // is read twice: once for the CRC, once to compress and encrypt. The two
 // reads must agree. No data descriptors, no Zip64, no extra fields.
+//
+// What the format cannot express (too many entries, sizes beyond 32 bits),
+// a bad name, or data that changed while it was being read is refused with
+// a CZipException of one of the writer's causes (IsWriterRefusal) whose text
+// says which.
 class CZipWriter {
 public:
     static constexpr DWORD ChunkSize = 65536;
@@ -101,7 +95,7 @@ private:
     void EmitEncrypted(BYTE* bytes, std::size_t count, bool encrypt);
     void CheckFits(std::uint64_t value, const CString& what) const;
     void CheckEntryFits(std::uint64_t value, const CString& name, const char* part) const;
-    [[noreturn]] void Fail(const CString& text) const;
+    [[noreturn]] void Fail(int cause, const CString& text) const;
 
     CZipFileInterface& target;
     std::vector<CZipEntryHeader> headers {};

@@ -18,6 +18,11 @@ namespace platform {
 // controls sit at pixel positions; timers are GLib timeouts; input passes
 // through a GDK event handler that offers button presses and Escape to
 // PreTranslateMessage before GTK sees them.
+//
+// Its members are defined by concern: window life in GtkWindowBackend.cpp,
+// placement in GtkWindowPlacement.cpp, painting and icons in
+// GtkWindowPainting.cpp, timers in GtkTimers.cpp, measures in GtkMetrics.cpp,
+// the popup menu in GtkPopupMenu.cpp and input in GtkInput.cpp.
 class CGtkWindowBackend final : public IWindowBackend {
 public:
     CGtkWindowBackend();
@@ -68,6 +73,7 @@ private:
     void Dispatch(GdkEvent* event);
     Window* Find(HWND window);
     GdkPixbuf* Pixbuf(HICON icon);
+    void KillTimers(HWND window);
 
     std::map<HWND, std::unique_ptr<Window>> m_windows {};
     std::map<std::pair<HWND, UINT_PTR>, unsigned> m_timers {};

@@ -1,5 +1,7 @@
 #include "tools/pack/BuildInputs.h"
 
+#include "tools/pack/Result.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -15,25 +17,21 @@ namespace {
 // Sizes and offsets of a ZIP archive without Zip64 are 32-bit.
 constexpr off_t MaxFileSize = 0xFFFFFFFE;
 
-std::string Reason(const std::string& path, int error)
+Failure Reason(const std::string& path, int error)
 {
-    return path + ": " + std::strerror(error);
+    return Failure::Error(path + ": " + std::strerror(error));
 }
 
 // A regular file that can be opened for reading and fits in an entry.
-bool CheckFile(const std::string& path, const struct stat& info, std::string& error)
+Result<void> CheckFile(const std::string& path, const struct stat& info)
 {
-    if (info.st_size > MaxFileSize) {
-        error = path + ": larger than the 4 GB a package entry can hold";
-        return false;
-    }
+    if (info.st_size > MaxFileSize)
+        return Failure::Error(path + ": larger than the 4 GB a package entry can hold");
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        error = Reason(path, errno);
-        return false;
-    }
+    if (fd < 0)
+        return Reason(path, errno);
     ::close(fd);
-    return true;
+    return {};
 }
 
 BuildItem MakeItem(const std::string& entryName, const std::string& path, const struct stat& info)
@@ -54,14 +52,12 @@ std::string JoinPath(const std::string& folder, const std::string& name)
 }
 
 // Adds what `folder` holds, its entries named `prefix` + their path below it.
-bool CollectFolder(const std::string& folder, const std::string& prefix, std::vector<BuildItem>& items,
-    std::vector<std::string>& notes, std::string& error)
+Result<void> CollectFolder(const std::string& folder, const std::string& prefix,
+    std::vector<BuildItem>& items, std::vector<std::string>& notes)
 {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) {
-        error = Reason(folder, errno);
-        return false;
-    }
+    if (!dir)
+        return Reason(folder, errno);
     std::vector<std::string> names;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
@@ -69,10 +65,8 @@ bool CollectFolder(const std::string& folder, const std::string& prefix, std::ve
         if (name != "." && name != "..")
             names.push_back(name);
     }
-    if (errno != 0) {
-        error = Reason(folder, errno);
-        return false;
-    }
+    if (errno != 0)
+        return Reason(folder, errno);
     dir.reset();
     std::sort(names.begin(), names.end());
 
@@ -80,76 +74,56 @@ bool CollectFolder(const std::string& folder, const std::string& prefix, std::ve
         std::string path = JoinPath(folder, name);
         struct stat link { };
         struct stat info { };
-        if (::lstat(path.c_str(), &link) != 0) {
-            error = Reason(path, errno);
-            return false;
-        }
-        if (::stat(path.c_str(), &info) != 0) {
-            error = S_ISLNK(link.st_mode) ? path + ": a symbolic link to nothing" : Reason(path, errno);
-            return false;
-        }
+        if (::lstat(path.c_str(), &link) != 0)
+            return Reason(path, errno);
+        if (::stat(path.c_str(), &info) != 0)
+            return S_ISLNK(link.st_mode) ? Failure::Error(path + ": a symbolic link to nothing")
+                                         : Reason(path, errno);
         if (S_ISDIR(info.st_mode)) {
             if (S_ISLNK(link.st_mode)) {
                 notes.push_back(path + ": a symbolic link to a folder; not followed");
                 continue;
             }
             items.push_back(MakeItem(prefix + name + "/", path, info));
-            if (!CollectFolder(path, prefix + name + "/", items, notes, error))
-                return false;
+            TRY(CollectFolder(path, prefix + name + "/", items, notes));
         } else if (S_ISREG(info.st_mode)) {
-            if (!CheckFile(path, info, error))
-                return false;
+            TRY(CheckFile(path, info));
             items.push_back(MakeItem(prefix + name, path, info));
         } else {
-            error = path + ": neither a file nor a folder";
-            return false;
+            return Failure::Error(path + ": neither a file nor a folder");
         }
     }
-    return true;
+    return {};
 }
 
 } // namespace
 
-bool MakeFileItem(const std::string& path, const std::string& entryName, BuildItem& item, std::string& error)
+Result<BuildItem> MakeFileItem(const std::string& path, const std::string& entryName)
 {
     struct stat info { };
-    if (::stat(path.c_str(), &info) != 0) {
-        error = Reason(path, errno);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = path + ": not a file";
-        return false;
-    }
-    if (!CheckFile(path, info, error))
-        return false;
-    item = MakeItem(entryName, path, info);
-    return true;
+    if (::stat(path.c_str(), &info) != 0)
+        return Reason(path, errno);
+    if (!S_ISREG(info.st_mode))
+        return Failure::Error(path + ": not a file");
+    TRY(CheckFile(path, info));
+    return MakeItem(entryName, path, info);
 }
 
-bool CollectBuildInputs(const std::vector<std::string>& inputs, std::vector<BuildItem>& items,
-    std::vector<std::string>& notes, std::string& error)
+Result<void> CollectBuildInputs(
+    const std::vector<std::string>& inputs, std::vector<BuildItem>& items, std::vector<std::string>& notes)
 {
     for (const std::string& input : inputs) {
         struct stat info { };
-        if (input.empty() || ::stat(input.c_str(), &info) != 0) {
-            error = Reason(input, input.empty() ? ENOENT : errno);
-            return false;
-        }
-        if (S_ISDIR(info.st_mode)) {
-            if (!CollectFolder(input, "", items, notes, error))
-                return false;
-        } else if (S_ISREG(info.st_mode)) {
-            BuildItem item;
-            if (!MakeFileItem(input, EntryBaseName(input), item, error))
-                return false;
-            items.push_back(std::move(item));
-        } else {
-            error = input + ": neither a file nor a folder";
-            return false;
-        }
+        if (input.empty() || ::stat(input.c_str(), &info) != 0)
+            return Reason(input, input.empty() ? ENOENT : errno);
+        if (S_ISDIR(info.st_mode))
+            TRY(CollectFolder(input, "", items, notes));
+        else if (S_ISREG(info.st_mode))
+            items.push_back(TRY(MakeFileItem(input, EntryBaseName(input))));
+        else
+            return Failure::Error(input + ": neither a file nor a folder");
     }
-    return true;
+    return {};
 }
 
 std::string EntryBaseName(const std::string& entryName)

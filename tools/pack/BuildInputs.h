@@ -5,6 +5,8 @@
 #include <sys/types.h>
 #include <vector>
 
+template<typename T> class Result;
+
 // One entry-to-be of a package that `build` makes: a file or folder on disk,
 // or bytes made up by the packager (the settings file).
 struct BuildItem {
@@ -36,14 +38,13 @@ inline const std::string& SourceName(const BuildItem& item)
 // it: its subfolders (as folder entries, each before its contents) and files,
 // by name in byte order, recursively. Symbolic links given as INPUT are
 // followed; inside a folder, links to files are followed and links to
-// folders skipped with a note. False, with the reason in `error`, for a
-// missing or unreadable input, a file over 4 GB, or anything that is neither
-// a file nor a folder.
-bool CollectBuildInputs(const std::vector<std::string>& inputs, std::vector<BuildItem>& items,
-    std::vector<std::string>& notes, std::string& error);
+// folders skipped with a note. Fails for a missing or unreadable input, a
+// file over 4 GB, or anything that is neither a file nor a folder.
+Result<void> CollectBuildInputs(
+    const std::vector<std::string>& inputs, std::vector<BuildItem>& items, std::vector<std::string>& notes);
 
 // A file given by path (--ini): checked as CollectBuildInputs checks files.
-bool MakeFileItem(const std::string& path, const std::string& entryName, BuildItem& item, std::string& error);
+Result<BuildItem> MakeFileItem(const std::string& path, const std::string& entryName);
 
 // The part after the last "/" (a folder's name keeps no trailing "/").
 std::string EntryBaseName(const std::string& entryName);

@@ -3,8 +3,9 @@
 // folders dropped, 64 KB transfers, the package password unless told another.
 
 #include "tools/pack/Command.h"
-#include "tools/pack/PackageErrors.h"
+#include "tools/pack/Messages.h"
 #include "tools/pack/PackageFile.h"
+#include "tools/pack/Result.h"
 #include "tools/pack/Usage.h"
 
 #include "app/PackagePassword.h"
@@ -14,11 +15,12 @@
 #include "zip/ZipMemoryBlock.h"
 #include "zip/ZipReader.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-int RunExtract(std::span<char* const> arguments)
+namespace {
+
+Result<PackStatus> Extract(std::span<char* const> arguments)
 {
     std::vector<std::string> positional;
     std::string password = PackagePassword;
@@ -26,48 +28,53 @@ int RunExtract(std::span<char* const> arguments)
         std::string argument = arguments[i];
         if (argument == "--password") {
             if (++i == arguments.size())
-                return VerbUsageError("extract", "");
+                return Failure::Usage("extract", "");
             password = arguments[i];
         } else if (argument.starts_with("--password=")) {
             password = argument.substr(11);
         } else if (argument.starts_with("--")) {
-            return VerbUsageError("extract", "");
+            return Failure::Usage("extract", "");
         } else {
             positional.push_back(argument);
         }
     }
     if (positional.size() != 2 || positional[1].empty())
-        return VerbUsageError("extract", "");
+        return Failure::Usage("extract", "");
     const std::string& target = positional[1];
 
     CPackageFile package;
-    std::string error;
-    if (!package.Open(positional[0].c_str(), error))
-        return ReportError(error);
+    TRY(package.Open(positional[0].c_str()));
     if (!ZipFileSystem::MakeFolderPath(target.c_str()) || !ZipFileSystem::FolderExists(target.c_str()))
-        return ReportError(target + ": cannot create the folder");
+        return Failure::Error(target + ": cannot create the folder");
 
     CZipMemoryBlock block;
     block.Attach(package.data(), package.size());
     CZipReader zip;
-    int status = StatusOk;
+    PackStatus status = StatusOk;
     try {
         zip.Open(block);
         zip.SetPassword(password.c_str());
         for (int i = 0; i < zip.GetEntryCount(); ++i) {
             if (!zip.ExtractEntry(i, target.c_str(), false, nullptr, CZipReader::DefaultBufferSize)) {
-                std::fprintf(stderr, "warning: %s: not extracted completely\n",
-                    zip.GetEntryHeader(i)->GetFileName().c_str());
+                PrintMessage(MessageKind::warning,
+                    std::string(zip.GetEntryHeader(i)->GetFileName().c_str()) + ": not extracted completely");
                 status = StatusIncomplete;
             }
         }
         zip.Close();
     } catch (const CZipException& e) {
         zip.Close(CZipReader::closeAfterException);
-        return ReportZipError(e);
+        return Failure::Zip(e);
     } catch (const CFileException& e) {
         zip.Close(CZipReader::closeAfterException);
-        return ReportFileError(e);
+        return Failure::File(e);
     }
     return status;
+}
+
+} // namespace
+
+int RunExtract(std::span<char* const> arguments)
+{
+    return ExitStatus(Extract(arguments));
 }

@@ -2,7 +2,7 @@
 // sets one, its background colour.
 
 #include "tools/pack/Command.h"
-#include "tools/pack/PackageErrors.h"
+#include "tools/pack/Result.h"
 #include "tools/pack/Usage.h"
 
 #include "movie/MovieFile.h"
@@ -46,16 +46,14 @@ Probe ProbeMovie(const char* path)
     return frame && frame->complete ? Probe::movie : Probe::notMovie;
 }
 
-} // namespace
-
-int RunInfo(std::span<char* const> arguments)
+Result<void> Info(std::span<char* const> arguments)
 {
     if (arguments.size() != 1)
-        return VerbUsageError("info", "");
+        return Failure::Usage("info", "");
     const char* path = arguments[0];
     // A file that cannot be read is said by the reader below, with its reason.
     if (ProbeMovie(path) == Probe::notMovie)
-        return ReportError(std::string(path) + " is not a movie");
+        return Failure::Error(std::string(path) + " is not a movie");
     // No 0x00RRGGBB value looks like this, so it tells whether the header set one.
     constexpr DWORD NoColour = 0xFFFFFFFF;
     DWORD colour = NoColour;
@@ -63,11 +61,18 @@ int RunInfo(std::span<char* const> arguments)
     try {
         size = ReadMovieHeader(path, colour);
     } catch (const std::exception& error) {
-        return ReportError(error.what());
+        return Failure::Error(error.what());
     }
     if (colour == NoColour)
         std::printf("%dx%d\n", int(size.width), int(size.height));
     else
         std::printf("%dx%d #%06X\n", int(size.width), int(size.height), unsigned(colour));
-    return StatusOk;
+    return {};
+}
+
+} // namespace
+
+int RunInfo(std::span<char* const> arguments)
+{
+    return ExitStatus(Info(arguments));
 }

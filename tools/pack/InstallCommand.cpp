@@ -10,10 +10,11 @@
 
 #include "tools/pack/Command.h"
 #include "tools/pack/DesktopEntry.h"
+#include "tools/pack/Messages.h"
 #include "tools/pack/OutputFile.h"
-#include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageFile.h"
 #include "tools/pack/PackageLook.h"
+#include "tools/pack/Result.h"
 #include "tools/pack/Usage.h"
 
 #include "app/CarriedSettings.h"
@@ -58,10 +59,9 @@ struct InstalledPlayer {
     CarriedLook look {};
 };
 
-// Nothing on success; the exit status of a usage error otherwise.
-std::optional<int> ParseArguments(
-    std::string_view verb, std::span<char* const> arguments, InstallArguments& parsed)
+Result<InstallArguments> ParseArguments(std::string_view verb, std::span<char* const> arguments)
 {
+    InstallArguments parsed;
     std::vector<std::string> positional;
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -77,20 +77,21 @@ std::optional<int> ParseArguments(
             else if (i + 1 < arguments.size())
                 value = arguments[++i];
             if (!value || value->empty())
-                return VerbUsageError(verb, "'--prefix' needs a value");
+                return Failure::Usage(verb, "'--prefix' needs a value");
             parsed.prefix = *value;
         } else {
-            return VerbUsageError(verb, "unknown option '" + argument + "'");
+            return Failure::Usage(verb, "unknown option '" + argument + "'");
         }
     }
     if (positional.size() != 1)
-        return VerbUsageError(verb, positional.empty() ? "no PLAYER" : "one PLAYER only");
+        return Failure::Usage(verb, positional.empty() ? "no PLAYER" : "one PLAYER only");
     parsed.player = positional.front();
-    return std::nullopt;
+    return parsed;
 }
 
-bool FindPlaces(const InstallArguments& arguments, InstallPlaces& places, std::string& error)
+Result<InstallPlaces> FindPlaces(const InstallArguments& arguments)
 {
+    InstallPlaces places;
     fs::path data;
     if (arguments.prefix) {
         std::error_code failure;
@@ -100,10 +101,8 @@ bool FindPlaces(const InstallArguments& arguments, InstallPlaces& places, std::s
         places.dataTop = places.top;
     } else {
         const char* home = std::getenv("HOME");
-        if (!home || home[0] != '/') {
-            error = "no home folder (HOME is not an absolute path); give --prefix DIR";
-            return false;
-        }
+        if (!home || home[0] != '/')
+            return Failure::Error("no home folder (HOME is not an absolute path); give --prefix DIR");
         places.top = fs::path(home) / ".local";
         places.bin = places.top / "bin";
         const char* dataHome = std::getenv("XDG_DATA_HOME");
@@ -112,26 +111,23 @@ bool FindPlaces(const InstallArguments& arguments, InstallPlaces& places, std::s
     }
     places.applications = data / "applications";
     places.hicolor = data / "icons" / "hicolor";
-    return true;
+    return places;
 }
 
-bool ReadPlayer(const std::string& path, InstalledPlayer& player, std::string& error)
+Result<void> ReadPlayer(const std::string& path, InstalledPlayer& player)
 {
-    if (!player.file.Open(path.c_str(), error))
-        return false;
+    TRY(player.file.Open(path.c_str()));
     auto entries = platform::ParseResourceTable(player.file.image());
     bool packaged = false;
     for (const auto& entry : entries.value_or(std::vector<platform::ResourceEntry> {}))
         packaged = packaged
             || (entry.type == platform::ResourceType(std::string(RT_PACKAGE))
                 && entry.id == DWORD(IDR_PACKAGE));
-    if (!packaged) {
-        error = path + " is not a packaged player";
-        return false;
-    }
+    if (!packaged)
+        return Failure::Error(path + " is not a packaged player");
     player.carriedId = CarriedPackageId(player.file.data(), player.file.size());
     player.look = FindCarriedLook(player.file.image());
-    return true;
+    return {};
 }
 
 // The id of the player once it is at `installed`: the player names its
@@ -156,13 +152,11 @@ fs::path IconPath(const InstallPlaces& places, int size, const CString& id)
     return places.hicolor / square / "apps" / ("quorvel-" + id + ".png");
 }
 
-// False, with the reason in `error`, when the file cannot be written; what
-// was at `path` then stays.
-bool WriteWholeFile(const fs::path& path, std::span<const BYTE> bytes, unsigned mode, std::string& error)
+// Fails when the file cannot be written; what was at `path` then stays.
+Result<void> WriteWholeFile(const fs::path& path, std::span<const BYTE> bytes, unsigned mode)
 {
     COutputFile output;
-    if (!output.Create(path.string(), error))
-        return false;
+    TRY(output.Create(path.string()));
     try {
         while (!bytes.empty()) {
             UINT n = UINT(std::min<std::size_t>(bytes.size(), 1u << 20));
@@ -171,10 +165,9 @@ bool WriteWholeFile(const fs::path& path, std::span<const BYTE> bytes, unsigned 
         }
         output.Commit(mode);
     } catch (const CFileException& e) {
-        error = e.what();
-        return false;
+        return Failure::File(e);
     }
-    return true;
+    return {};
 }
 
 std::span<const BYTE> Bytes(const std::string& text)
@@ -189,7 +182,7 @@ void RemoveFile(const fs::path& path)
     if (fs::remove(path, failure))
         std::printf("removed %s\n", path.c_str());
     else if (failure)
-        std::fprintf(stderr, "note: %s: %s\n", path.c_str(), failure.message().c_str());
+        PrintMessage(MessageKind::note, path.string() + ": " + failure.message());
 }
 
 // Removes `folder` and the folders above it while they are empty, up to `top`.
@@ -223,8 +216,7 @@ std::optional<CString> InstalledPlayerId(const fs::path& path)
     if (!fs::is_regular_file(path, failure))
         return std::nullopt;
     InstalledPlayer player;
-    std::string error;
-    if (!ReadPlayer(path.string(), player, error))
+    if (!ReadPlayer(path.string(), player))
         return std::nullopt;
     return InstalledId(player.carriedId, path);
 }
@@ -236,26 +228,18 @@ struct Request {
     InstalledPlayer player {};
 };
 
-// Nothing when the arguments are right and PLAYER is a packaged player;
-// the exit status otherwise.
-std::optional<int> Prepare(std::string_view verb, std::span<char* const> arguments, Request& request)
+// Fails unless the arguments are right and PLAYER is a packaged player.
+Result<void> Prepare(std::string_view verb, std::span<char* const> arguments, Request& request)
 {
-    if (auto status = ParseArguments(verb, arguments, request.arguments))
-        return status;
-    std::string error;
-    if (!FindPlaces(request.arguments, request.places, error)
-        || !ReadPlayer(request.arguments.player, request.player, error))
-        return ReportError(error);
-    return std::nullopt;
+    request.arguments = TRY(ParseArguments(verb, arguments));
+    request.places = TRY(FindPlaces(request.arguments));
+    return ReadPlayer(request.arguments.player, request.player);
 }
 
-} // namespace
-
-int RunInstall(std::span<char* const> arguments)
+Result<void> Install(std::span<char* const> arguments)
 {
     Request request;
-    if (auto status = Prepare("install", arguments, request))
-        return *status;
+    TRY(Prepare("install", arguments, request));
     const InstallArguments& parsed = request.arguments;
     const InstallPlaces& places = request.places;
     const InstalledPlayer& player = request.player;
@@ -265,13 +249,13 @@ int RunInstall(std::span<char* const> arguments)
     std::span<const BYTE> iconPng = ShownIcon(player.look);
     platform::PixbufPtr image = platform::DecodePng(iconPng, error);
     if (!image)
-        return ReportError(parsed.player + ": its icon is " + error);
+        return Failure::Error(parsed.player + ": its icon is " + error);
     std::vector<std::string> icons;
     for (int size : platform::IconSizes) {
         platform::PixbufPtr square = platform::SquareIcon(image.get(), size);
         icons.push_back(square ? platform::EncodePng(square.get()) : std::string());
         if (icons.back().empty())
-            return ReportError(
+            return Failure::Error(
                 parsed.player + ": its icon cannot be scaled to " + std::to_string(size) + " pixels");
     }
 
@@ -286,38 +270,34 @@ int RunInstall(std::span<char* const> arguments)
     for (const fs::path& folder : { places.bin, places.applications }) {
         fs::create_directories(folder, failure);
         if (failure)
-            return ReportError(folder.string() + ": " + failure.message());
+            return Failure::Error(folder.string() + ": " + failure.message());
     }
     CString windowClass = "quorvel-" + id;
     std::string entry
         = DesktopEntryText({ ShownTitle(player.look), installed.string(), windowClass, windowClass });
     if (entry.empty())
-        return ReportError(installed.string() + ": a path that no desktop entry can start");
+        return Failure::Error(installed.string() + ": a path that no desktop entry can start");
 
-    if (!WriteWholeFile(installed, player.file.image(), ProgramMode, error))
-        return ReportError(error);
+    TRY(WriteWholeFile(installed, player.file.image(), ProgramMode));
     std::printf("installed %s\n", installed.c_str());
     for (size_t i = 0; i < icons.size(); ++i) {
         fs::path icon = IconPath(places, platform::IconSizes[i], id);
         fs::create_directories(icon.parent_path(), failure);
         if (failure)
-            return ReportError(icon.parent_path().string() + ": " + failure.message());
-        if (!WriteWholeFile(icon, Bytes(icons[i]), DataMode, error))
-            return ReportError(error);
+            return Failure::Error(icon.parent_path().string() + ": " + failure.message());
+        TRY(WriteWholeFile(icon, Bytes(icons[i]), DataMode));
         std::printf("installed %s\n", icon.c_str());
     }
     fs::path entryPath = EntryPath(places, id);
-    if (!WriteWholeFile(entryPath, Bytes(entry), DataMode, error))
-        return ReportError(error);
+    TRY(WriteWholeFile(entryPath, Bytes(entry), DataMode));
     std::printf("installed %s\n", entryPath.c_str());
-    return StatusOk;
+    return {};
 }
 
-int RunUninstall(std::span<char* const> arguments)
+Result<void> Uninstall(std::span<char* const> arguments)
 {
     Request request;
-    if (auto status = Prepare("uninstall", arguments, request))
-        return *status;
+    TRY(Prepare("uninstall", arguments, request));
     const InstallArguments& parsed = request.arguments;
     const InstallPlaces& places = request.places;
     const InstalledPlayer& player = request.player;
@@ -333,8 +313,20 @@ int RunUninstall(std::span<char* const> arguments)
             RemoveFile(installed);
             RemoveEmptyFolders(places.bin, places.top);
         } else {
-            std::fprintf(stderr, "note: %s is not this package's player; left alone\n", installed.c_str());
+            PrintMessage(MessageKind::note, installed.string() + " is not this package's player; left alone");
         }
     }
-    return StatusOk;
+    return {};
+}
+
+} // namespace
+
+int RunInstall(std::span<char* const> arguments)
+{
+    return ExitStatus(Install(arguments));
+}
+
+int RunUninstall(std::span<char* const> arguments)
+{
+    return ExitStatus(Uninstall(arguments));
 }

@@ -2,9 +2,9 @@
 // after the title and icon that a packaged player carries.
 
 #include "tools/pack/Command.h"
-#include "tools/pack/PackageErrors.h"
 #include "tools/pack/PackageFile.h"
 #include "tools/pack/PackageLook.h"
+#include "tools/pack/Result.h"
 #include "tools/pack/Usage.h"
 
 #include "zip/ZipException.h"
@@ -59,17 +59,12 @@ void PrintLook(std::span<const BYTE> image)
     }
 }
 
-} // namespace
-
-int RunList(std::span<char* const> arguments)
+Result<void> List(std::span<char* const> arguments)
 {
-    if (arguments.size() != 1) {
-        return VerbUsageError("list", "");
-    }
+    if (arguments.size() != 1)
+        return Failure::Usage("list", "");
     CPackageFile package;
-    std::string error;
-    if (!package.Open(arguments[0], error))
-        return ReportError(error);
+    TRY(package.Open(arguments[0]));
 
     PrintLook(package.image());
     CZipMemoryBlock block;
@@ -85,7 +80,14 @@ int RunList(std::span<char* const> arguments)
         zip.Close();
     } catch (const CZipException& e) {
         zip.Close(CZipReader::closeAfterException);
-        return ReportZipError(e);
+        return Failure::Zip(e);
     }
-    return StatusOk;
+    return {};
+}
+
+} // namespace
+
+int RunList(std::span<char* const> arguments)
+{
+    return ExitStatus(List(arguments));
 }

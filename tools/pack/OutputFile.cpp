@@ -1,5 +1,7 @@
 #include "tools/pack/OutputFile.h"
 
+#include "tools/pack/Result.h"
+
 #include "platform/FileException.h"
 #include "platform/LastError.h"
 
@@ -17,7 +19,7 @@ COutputFile::~COutputFile()
     Discard();
 }
 
-bool COutputFile::Create(const std::string& path, std::string& error)
+Result<void> COutputFile::Create(const std::string& path)
 {
     Discard();
     finalPath = path;
@@ -28,13 +30,11 @@ bool COutputFile::Create(const std::string& path, std::string& error)
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = path + ": cannot create the output next to it: " + std::strerror(errno);
-        return false;
-    }
+    if (fd < 0)
+        return Failure::Error(path + ": cannot create the output next to it: " + std::strerror(errno));
     tempPath = name.data();
     position = size = 0;
-    return true;
+    return {};
 }
 
 void COutputFile::Commit(unsigned mode)

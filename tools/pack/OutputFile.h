@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+template<typename T> class Result;
+
 // The file a verb makes, written under a temporary name in the folder of its
 // final path and renamed over that path only once it is complete. Until then
 // whatever was at the final path stays untouched; an output that is given up
@@ -19,9 +21,8 @@ public:
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
 
-    // Creates the temporary file next to `finalPath`. False with the reason
-    // in `error` when it cannot.
-    bool Create(const std::string& finalPath, std::string& error);
+    // Creates the temporary file next to `finalPath`; fails when it cannot.
+    Result<void> Create(const std::string& finalPath);
     // Flushes the data to disk, gives the file `mode` and renames it to the
     // final path.
     void Commit(unsigned mode);

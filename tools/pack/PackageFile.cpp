@@ -1,5 +1,7 @@
 #include "tools/pack/PackageFile.h"
 
+#include "tools/pack/Result.h"
+
 #include "platform/FormatMessage.h"
 #include "platform/LastError.h"
 #include "platform/PeResources.h"
@@ -24,12 +26,11 @@ bool IsPackage(const platform::PeResource& resource)
 
 } // namespace
 
-bool CPackageFile::Open(const char* path, std::string& error)
+Result<void> CPackageFile::Open(const char* path)
 {
     if (!m_file.Open(path)) {
         CString text = platform::WithoutLineBreak(platform::SystemMessageText(platform::GetLastError()));
-        error = std::string(path) + ": " + (text.empty() ? "cannot read the file" : text);
-        return false;
+        return Failure::Error(std::string(path) + ": " + (text.empty() ? "cannot read the file" : text));
     }
     std::span<const BYTE> image(m_file.data(), m_file.size());
     m_data = image.data();
@@ -38,16 +39,12 @@ bool CPackageFile::Open(const char* path, std::string& error)
         // A Windows player: the package is its ZIP/129 resource, in any language.
         std::string reason;
         auto resources = platform::ParsePeResources(image, reason);
-        if (!resources) {
-            error = std::string(path) + ": a damaged Windows executable: " + reason;
-            return false;
-        }
+        if (!resources)
+            return Failure::Error(std::string(path) + ": a damaged Windows executable: " + reason);
         auto package = std::find_if(resources->begin(), resources->end(), IsPackage);
-        if (package == resources->end()) {
-            error = std::string(path) + " carries no package (resource " + RT_PACKAGE + "/"
-                + std::to_string(IDR_PACKAGE) + ")";
-            return false;
-        }
+        if (package == resources->end())
+            return Failure::Error(std::string(path) + " carries no package (resource " + RT_PACKAGE + "/"
+                + std::to_string(IDR_PACKAGE) + ")");
         m_data = image.data() + package->offset;
         size = package->size;
         m_windows = true;
@@ -63,10 +60,8 @@ bool CPackageFile::Open(const char* path, std::string& error)
         }
     }
     // ZIP offsets are 32-bit: an archive cannot be larger.
-    if (size > 0xFFFFFFFFu) {
-        error = std::string(path) + ": too large for a package (over 4 GB)";
-        return false;
-    }
+    if (size > 0xFFFFFFFFu)
+        return Failure::Error(std::string(path) + ": too large for a package (over 4 GB)");
     m_size = DWORD(size);
-    return true;
+    return {};
 }

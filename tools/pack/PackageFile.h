@@ -5,15 +5,16 @@
 #include <span>
 #include <string>
 
+template<typename T> class Result;
+
 // The package a quorvel-pack verb works on, mapped from disk: a ZIP archive,
 // a player that carries one as its resource IDR_PACKAGE (res/ResourceIds.h),
 // or a Windows player that carries one as its PE resource of that type and id.
 class CPackageFile {
 public:
-    // False with a message in `error` when the file cannot be read or is
-    // too large for a package, and for a Windows executable that is damaged
-    // or carries no package.
-    bool Open(const char* path, std::string& error);
+    // Fails when the file cannot be read or is too large for a package, and
+    // for a Windows executable that is damaged or carries no package.
+    Result<void> Open(const char* path);
 
     // The archive's bytes.
     const BYTE* data() const { return m_data; }

@@ -2,6 +2,7 @@
 
 #include "app/PackagePassword.h"
 #include "tools/pack/PackageFile.h"
+#include "tools/pack/Result.h"
 #include "zip/ZipException.h"
 #include "zip/ZipMemoryBlock.h"
 #include "zip/ZipReader.h"
@@ -20,16 +21,13 @@ bool IsWindowsExecutable(const std::string& path)
     return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
-bool CollectWindowsPackage(const std::string& path, std::vector<BuildItem>& items, std::string& error)
+Result<void> CollectWindowsPackage(const std::string& path, std::vector<BuildItem>& items)
 {
     CPackageFile package;
-    if (!package.Open(path.c_str(), error))
-        return false;
+    TRY(package.Open(path.c_str()));
     struct stat info { };
-    if (::stat(path.c_str(), &info) != 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (::stat(path.c_str(), &info) != 0)
+        return Failure::Error(path + ": " + std::strerror(errno));
     CZipMemoryBlock block;
     block.Attach(package.data(), package.size());
     CZipReader reader;
@@ -66,9 +64,9 @@ bool CollectWindowsPackage(const std::string& path, std::vector<BuildItem>& item
         reader.Close();
     } catch (const CZipException& e) {
         reader.Close(CZipReader::closeAfterException);
-        error = path + ": not a package the player can unpack: " + std::string(DescribeCause(e.cause, true));
-        return false;
+        return Failure::Error(
+            path + ": not a package the player can unpack: " + std::string(DescribeCause(e.cause, true)));
     }
     items.insert(items.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
-    return true;
+    return {};
 }

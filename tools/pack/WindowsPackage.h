@@ -12,7 +12,7 @@ bool IsWindowsExecutable(const std::string& path);
 // Appends the entries of the package the Windows executable `path` carries
 // (its ZIP/129 resource), each read whole under the package password into
 // its item's content, with its name, kind and time. Its other resources,
-// the Flash control among them, stay behind. False, with the reason in
-// `error`, for a damaged executable, one without a package, or a package
-// the player could not unpack.
-bool CollectWindowsPackage(const std::string& path, std::vector<BuildItem>& items, std::string& error);
+// the Flash control among them, stay behind. Fails for a damaged
+// executable, one without a package, or a package the player could not
+// unpack.
+Result<void> CollectWindowsPackage(const std::string& path, std::vector<BuildItem>& items);

@@ -14,6 +14,7 @@
 #include "movie/MovieFile.h"
 #include "platform/Com.h"
 #include "platform/FlashControlAbi.h"
+#include "platform/FlashControlMembers.h"
 
 #include <climits>
 #include <cstdint>
@@ -130,14 +131,15 @@ public:
     CTestControl();
     ~CTestControl();
 
-    int32_t Invoke(int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count, QvVariant* result,
-        QvExcepInfo* excep);
     GtkWidget* Widget();
     void SetSink(QvEventSink sink, void* context)
     {
         m_sink = sink;
         m_sinkContext = context;
     }
+
+    // The members (platform/FlashControlMembers.def).
+#include "platform/FlashControlHandlers.inc"
 
 private:
     void Load(const std::string& url);
@@ -167,7 +169,8 @@ const QvControlVtbl s_vtbl {
     },
     [](QvControl* self, int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count,
         QvVariant* result, QvExcepInfo* excep) {
-        return static_cast<CTestControl*>(self)->Invoke(dispid, kind, args, count, result, excep);
+        return DispatchFlashMember(
+            *static_cast<CTestControl*>(self), dispid, kind, args, count, result, excep);
     },
     [](QvControl* self) -> void* { return static_cast<CTestControl*>(self)->Widget(); },
     [](QvControl* self, QvEventSink sink, void* context) {
@@ -208,53 +211,67 @@ GtkWidget* CTestControl::Widget()
     return m_widget;
 }
 
-int32_t CTestControl::Invoke(int32_t dispid, uint16_t kind, const QvVariant* args, uint32_t count,
-    QvVariant* result, QvExcepInfo* excep)
+FlashAnswer CTestControl::GetFrameNum(QvI4& value)
 {
-    auto fail = [&](int32_t code, const char* text) {
-        if (excep) {
-            excep->scode = code;
-            std::snprintf(excep->description, sizeof excep->description, "%s", text);
-        }
-        return code;
-    };
-    switch (dispid) {
-    case QV_DISPID_FRAME_NUM:
-        if (kind != QV_DISPATCH_PROPERTYGET || !result)
-            return fail(QV_DISP_E_TYPEMISMATCH, "FrameNum is read only");
-        result->vt = QV_VT_I4;
-        result->lVal = m_frame;
-        return 0;
-    case QV_DISPID_PLAY:
-        m_playing = true;
-        return 0;
-    case QV_DISPID_STOP:
-        m_playing = false;
-        return 0;
-    case QV_DISPID_SCALE_MODE:
-        return 0;
-    case QV_DISPID_BACKGROUND_COLOR:
-        if (count != 1 || args[0].vt != QV_VT_I4)
-            return fail(QV_DISP_E_TYPEMISMATCH, "BackgroundColor takes a number");
-        // -1: the movie's own colour.
-        m_background
-            = args[0].lVal == QV_COLOUR_MOVIE_OWN ? m_movie.background : uint32_t(args[0].lVal) & 0xFFFFFF;
-        if (m_widget)
-            gtk_widget_queue_draw(m_widget);
-        return 0;
-    case QV_DISPID_LOAD_MOVIE:
-        if (count != 2 || args[1].vt != QV_VT_BSTR)
-            return fail(QV_DISP_E_TYPEMISMATCH, "LoadMovie takes a layer and a path");
-        Load(args[1].strVal);
-        return 0;
-    case QV_DISPID_SAVED_DATA_FOLDER:
-        if (kind != QV_DISPATCH_PROPERTYPUT || count != 1 || args[0].vt != QV_VT_BSTR)
-            return fail(QV_DISP_E_TYPEMISMATCH, "SavedDataFolder takes a path");
-        std::fprintf(stderr, "test control: saved data in %s\n", args[0].strVal);
-        return 0;
-    default:
-        return fail(QV_DISP_E_MEMBERNOTFOUND, "no such member");
-    }
+    value = m_frame;
+    return {};
+}
+
+FlashAnswer CTestControl::Play()
+{
+    m_playing = true;
+    return {};
+}
+
+FlashAnswer CTestControl::Stop()
+{
+    m_playing = false;
+    return {};
+}
+
+// The scale does not matter to a control that paints its background only.
+FlashAnswer CTestControl::GetScaleMode(QvI4& value)
+{
+    value = 0;
+    return {};
+}
+
+FlashAnswer CTestControl::PutScaleMode(QvI4)
+{
+    return {};
+}
+
+FlashAnswer CTestControl::GetBackgroundColor(QvI4& value)
+{
+    value = QvI4(m_background);
+    return {};
+}
+
+FlashAnswer CTestControl::PutBackgroundColor(QvI4 value)
+{
+    // -1: the movie's own colour.
+    m_background = value == QV_COLOUR_MOVIE_OWN ? m_movie.background : uint32_t(value) & 0xFFFFFF;
+    if (m_widget)
+        gtk_widget_queue_draw(m_widget);
+    return {};
+}
+
+FlashAnswer CTestControl::LoadMovie(QvI4, QvBstr path)
+{
+    Load(path);
+    return {};
+}
+
+FlashAnswer CTestControl::PutSavedDataFolder(QvBstr folder)
+{
+    std::fprintf(stderr, "test control: saved data in %s\n", folder);
+    return {};
+}
+
+// Like a control of the type library alone, this one cannot prepare ahead.
+FlashAnswer CTestControl::PrepareEngine()
+{
+    return { QV_DISP_E_MEMBERNOTFOUND, "no such member" };
 }
 
 void CTestControl::Load(const std::string& url)
