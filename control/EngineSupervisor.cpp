@@ -1,5 +1,6 @@
 #include "control/EngineSupervisor.h"
 
+#include "platform/Say.h"
 #include "platform/gtk/ProcessEnding.h"
 
 #include <cstdio>
@@ -156,7 +157,7 @@ void CEngineSupervisor::Failed(const std::string& why)
     }
     if (!CountFailure())
         return;
-    std::fprintf(stderr, "quorvel: the movie engine %s; starting it again\n", why.c_str());
+    platform::Say("the movie engine %s; starting it again", why.c_str());
     m_actions.endWebProcess();
     m_actions.restart();
 }
@@ -194,7 +195,7 @@ void CEngineSupervisor::AfterWebProcessEnded(int reason)
 {
     if (platform::ProcessEnding() || !CountFailure())
         return;
-    std::fprintf(stderr, "quorvel: the movie engine ended (%s); starting it again\n",
+    platform::Say("the movie engine ended (%s); starting it again",
         reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory" : "crashed");
     m_actions.restart();
 }
@@ -207,7 +208,7 @@ bool CEngineSupervisor::CountFailure()
     if (m_failures.size() < FailureLimit)
         return true;
     StopAll();
-    std::fprintf(stderr, "quorvel: the movie engine keeps failing; the player ends\n");
+    platform::Say("the movie engine keeps failing; the player ends");
     GtkWidget* toplevel = gtk_widget_get_toplevel(m_actions.widget());
     GtkWidget* message = gtk_message_dialog_new(GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr,
         GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,

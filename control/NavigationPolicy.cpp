@@ -4,8 +4,8 @@
 #include "control/LinkOpener.h"
 #include "control/LinkPolicy.h"
 #include "control/SessionBus.h"
+#include "platform/Say.h"
 
-#include <cstdio>
 #include <webkit2/webkit2.h>
 
 CNavigationPolicy::CNavigationPolicy(
@@ -29,7 +29,7 @@ void CNavigationPolicy::Connect(WebKitWebView* view)
             WebKitURIRequest* request = webkit_navigation_action_get_request(action);
             std::string uri = request ? webkit_uri_request_get_uri(request) : "";
             if (ControlDebugging())
-                std::fprintf(stderr, "quorvel: the page asks to go to %s (%s)\n", uri.c_str(),
+                platform::Say("the page asks to go to %s (%s)", uri.c_str(),
                     type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ? "navigation" : "new window");
             if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->m_mayLoad(uri)) {
                 webkit_policy_decision_use(decision);
@@ -58,7 +58,7 @@ void OpenMovieLink(const std::string& url, const std::string& folder)
 {
     LinkDecision decision = DecideLink(url, folder);
     if (decision.kind == LinkDecision::Kind::Refused) {
-        std::fprintf(stderr, "quorvel: link refused: %s\n", decision.target.c_str());
+        platform::Say("link refused: %s", decision.target.c_str());
         return;
     }
     OpenLinkOnDesktop(decision.target, decision.link, CSessionBus::IsOurs());

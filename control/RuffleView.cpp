@@ -11,6 +11,7 @@
 #include "control/WebContext.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
+#include "platform/Say.h"
 #include "platform/Timeline.h"
 
 #include <cstdio>
@@ -273,7 +274,7 @@ void CRuffleView::HandleMessage(const PageMessage& message)
     } else if (type == "unloaded") {
         m_bUnloaded = true;
     } else if (type == "console") {
-        std::fprintf(stderr, "quorvel: console %s: %s\n", first.c_str(), message.second.c_str());
+        platform::Say("console %s: %s", first.c_str(), message.second.c_str());
     } else if (type == "error") {
         // The engine failed to start, to warm up or to take the current
         // movie; an error of an earlier movie's load is old news.

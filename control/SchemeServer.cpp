@@ -4,9 +4,9 @@
 #include "control/DeviceFonts.h"
 #include "control/EngineFiles.h"
 #include "control/PackageFiles.h"
+#include "platform/Say.h"
 #include "platform/Timeline.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <gio/gunixinputstream.h>
 #include <span>
@@ -129,7 +129,7 @@ void CPackageServer::Serve(WebKitURISchemeRequest* request, const std::string& p
     std::optional<PackageFile> file = OpenPackageFile(m_strFolder, *name);
     if (!file) {
         if (ControlDebugging())
-            std::fprintf(stderr, "quorvel: not in the package: %s\n", name->c_str());
+            platform::Say("not in the package: %s", name->c_str());
         FinishNotFound(request, *name);
         return;
     }
