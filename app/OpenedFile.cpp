@@ -234,11 +234,15 @@ bool COpenedFile::Open(const std::string& path, std::string& error)
                   return type && *type == RT_PACKAGE && r.id == DWORD(IDR_PACKAGE);
               });
         if (package == resources->end()) {
-            error = path + ": a player that carries no package";
+            error = path + ": an executable that carries no package";
             return false;
         }
         m_pData = image.data() + package->offset;
         size = package->size;
+    } else if (image.size() >= 4 && image[0] == 0x7F && image[1] == 'E' && image[2] == 'L'
+        && image[3] == 'F') {
+        error = path + ": an executable that carries no package";
+        return false;
     } else if (image.size() < 4 || image[0] != 'P' || image[1] != 'K') {
         error = path + ": " + NotPlayable;
         return false;

@@ -104,6 +104,11 @@ void CPlayerApp::RequestStop(int signal)
     m_pRunner->StopPlayer();
 }
 
+CString CPlayerApp::AboutOpenedFile(const CString& text) const
+{
+    return m_pOpened ? m_pOpened->Path() + ": " + text : text;
+}
+
 void CPlayerApp::ReportFailure(const CString& text)
 {
     m_pProgress->End();
@@ -252,11 +257,11 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size, int minFiles)
         zip->Close();
     } catch (const CZipException& e) {
         zip->Close(CZipReader::closeAfterException);
-        ReportFailure(DescribeCause(e.cause, false));
+        ReportFailure(AboutOpenedFile(DescribeCause(e.cause, false)));
         return FALSE;
     } catch (const CFileException& e) {
         zip->Close(CZipReader::closeAfterException);
-        ReportFailure(e.what());
+        ReportFailure(AboutOpenedFile(e.what()));
         return FALSE;
     }
     return TRUE;

@@ -54,6 +54,9 @@ private:
     BOOL FillFromOpenedFile();
     void ListIfMovie(const CString& name);
     void ReportFailure(const CString& text);
+    // `text` about the package's contents, behind the opened file's name
+    // when there is one.
+    CString AboutOpenedFile(const CString& text) const;
 
     // The do-nothing seams, in place until (and where) real ones are set.
     inline static CNullControlInstaller s_nullInstaller {};
