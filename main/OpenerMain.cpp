@@ -50,13 +50,15 @@ int UsageError(const std::string& reason)
 
 // The one line of a FILE that cannot be played; started from a file
 // manager (standard error is no terminal), the same words in a message box.
-void ReportUnplayable(const std::string& words)
+// The player's run has named the program already (`named`).
+void ReportUnplayable(const std::string& words, bool named = false)
 {
     std::fprintf(stderr, "quorvel: %s\n", words.c_str());
     std::fflush(stderr);
     if (::isatty(STDERR_FILENO))
         return;
-    g_set_application_name("quorvel");
+    if (!named)
+        g_set_application_name("quorvel");
     if (!gtk_init_check(nullptr, nullptr))
         return;
     platform::CGtkMessageBoxPresenter presenter;
@@ -65,7 +67,7 @@ void ReportUnplayable(const std::string& words)
 
 class COpenerFailureReporter final : public IFailureReporter {
 public:
-    void Report(const std::string& text) override { ReportUnplayable(text); }
+    void Report(const std::string& text) override { ReportUnplayable(text, true); }
 };
 
 // The folder of this executable.
