@@ -238,7 +238,14 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size, int minFiles)
             if (!header->IsDirectory())
                 total += header->compressedSize;
         }
-        m_pProgress->Begin(program_invocation_short_name, total);
+        // What is unpacked: this player, or the file it was given.
+        std::string name = program_invocation_short_name;
+        if (m_pOpened) {
+            name = m_pOpened->Path();
+            if (size_t slash = name.find_last_of('/'); slash != std::string::npos && slash + 1 < name.size())
+                name = name.substr(slash + 1);
+        }
+        m_pProgress->Begin(name, total);
         block.StartCounting();
 
         // Every entry is visited, folders included: a package that holds

@@ -137,6 +137,20 @@ class Suite(control_e2e.ControlTest):
         self.assertEqual(self.ended(), 0)
         self.assertIsNone(self.registered_module())
 
+        # From the file manager: GIO finds the installed desktop entry for a
+        # movie through the cache desktop-file-utils' trigger wrote.
+        if not shutil.which("gio") or not shutil.which("update-desktop-database"):
+            sys.stderr.write("note: gio or desktop-file-utils is missing; gio open is not tried\n")
+            return
+        with open(os.path.join(self.scratch, "gio.txt"), "w") as said:
+            opened = subprocess.run([self.hidden("gio", "open", os.path.join(sample, "logo.swf"))], env=self.env,
+                                    stdout=subprocess.DEVNULL, stderr=said, timeout=60)
+        with open(os.path.join(self.scratch, "gio.txt")) as said:
+            self.assertEqual(opened.returncode, 0, said.read())
+        self.assertTrue(self.shows(512, 560, BACKGROUND), "the movie gio opened never showed")
+        self.x("xdotool", "key", "Escape")
+        self.assertTrue(player_e2e.wait_for(lambda: not self.find_window("Quorvel"), 10.0), "the player did not end")
+
 
 if __name__ == "__main__":
     player_e2e.own_tests_only(Suite, control_e2e.ControlTest)
