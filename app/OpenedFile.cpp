@@ -52,6 +52,18 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
+// `path` from the root: the files are copied after the run has moved into
+// its workspace.
+std::string Absolute(const std::string& path)
+{
+    if (path.starts_with("/"))
+        return path;
+    char folder[4096];
+    if (!::getcwd(folder, sizeof folder))
+        return path;
+    return std::string(folder) + "/" + path;
+}
+
 std::string FolderOf(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
@@ -171,6 +183,7 @@ std::string COpenedFile::MakeSettings(const std::string& mainMovie, const std::s
 bool COpenedFile::Open(const std::string& path, std::string& error)
 {
     m_strPath = path;
+    m_strHostPath = Absolute(path);
     struct stat info { };
     if (::stat(path.c_str(), &info) != 0) {
         error = path + ": " + Reason(errno);
@@ -178,7 +191,7 @@ bool COpenedFile::Open(const std::string& path, std::string& error)
     }
     if (S_ISDIR(info.st_mode)) {
         m_kind = Kind::Files;
-        return OpenFolder(path, {}, error);
+        return OpenFolder(m_strHostPath, {}, error);
     }
     if (!S_ISREG(info.st_mode)) {
         error = path + ": " + NotPlayable;
@@ -192,7 +205,7 @@ bool COpenedFile::Open(const std::string& path, std::string& error)
     if (HasMovieSignature(image.data(), image.size())) {
         m_kind = Kind::Files;
         m_file.Close();
-        return OpenFolder(FolderOf(path), path, error);
+        return OpenFolder(FolderOf(m_strHostPath), m_strHostPath, error);
     }
     if (IsMovieName(BaseName(path))) {
         error = path + ": not a movie (it does not begin with FWS, CWS or ZWS)";
@@ -285,7 +298,7 @@ bool COpenedFile::OpenFolder(const std::string& folder, const std::string& movie
 {
     DIR* listing = ::opendir(folder.c_str());
     if (!listing && movie.empty()) {
-        error = folder + ": " + Reason(errno);
+        error = m_strPath + ": " + Reason(errno);
         return false;
     }
     // The folder's plain files, by name in byte order.
@@ -313,7 +326,7 @@ bool COpenedFile::OpenFolder(const std::string& folder, const std::string& movie
         // another package's and stays behind.
         struct stat info { };
         if (::stat(movie.c_str(), &info) != 0) {
-            error = movie + ": " + Reason(errno);
+            error = m_strPath + ": " + Reason(errno);
             return false;
         }
         std::string name = BaseName(movie);
@@ -322,7 +335,7 @@ bool COpenedFile::OpenFolder(const std::string& folder, const std::string& movie
         std::erase_if(found, [&](const File& f) { return f.name == mainMovie || f.name == SettingsName; });
         auto id = FileContentId("swf-", movie);
         if (!id) {
-            error = movie + ": " + Reason(errno ? errno : EACCES);
+            error = m_strPath + ": " + Reason(errno ? errno : EACCES);
             return false;
         }
         m_strId = *id;
@@ -332,7 +345,7 @@ bool COpenedFile::OpenFolder(const std::string& folder, const std::string& movie
         if (settings != found.end()) {
             folderSettings = ReadSmallFile(settings->hostPath);
             if (!folderSettings) {
-                error = settings->hostPath + ": cannot be read as the package's settings";
+                error = m_strPath + "/" + SettingsName + ": cannot be read as the package's settings";
                 return false;
             }
             mainMovie = platform::FindProfileValue(*folderSettings, "SETTINGS", "mainmovie").value_or("");
@@ -342,7 +355,7 @@ bool COpenedFile::OpenFolder(const std::string& folder, const std::string& movie
             auto first
                 = std::find_if(found.begin(), found.end(), [](const File& f) { return IsMovieName(f.name); });
             if (first == found.end()) {
-                error = folder + ": no movie (*.swf) in the folder";
+                error = m_strPath + ": no movie (*.swf) in the folder";
                 return false;
             }
             mainMovie = first->name;
@@ -404,7 +417,7 @@ bool COpenedFile::CopyInto(const std::string& workspace, std::string& error) con
     for (const File& file : m_files) {
         // The opened movie is followed as it was named; the folder's other
         // files were plain files when listed and must still be.
-        bool opened = file.hostPath == m_strPath;
+        bool opened = file.hostPath == m_strHostPath;
         int from = ::open(file.hostPath.c_str(), O_RDONLY | O_CLOEXEC | (opened ? 0 : O_NOFOLLOW));
         if (from < 0) {
             error = file.hostPath + ": " + Reason(errno);

@@ -36,6 +36,7 @@ public:
     bool Open(const std::string& path, std::string& error);
 
     Kind GetKind() const { return m_kind; }
+    // FILE as it was given, for messages.
     const std::string& Path() const { return m_strPath; }
 
     // A package: the archive's bytes, mapped from FILE.
@@ -76,6 +77,8 @@ private:
 
     Kind m_kind { Kind::Package };
     std::string m_strPath {};
+    // The same from the root.
+    std::string m_strHostPath {};
     CMappedFile m_file {};
     const BYTE* m_pData { nullptr };
     DWORD m_nSize { 0 };

@@ -50,24 +50,33 @@ int UsageError(const std::string& reason)
 
 // The one line of a FILE that cannot be played; started from a file
 // manager (standard error is no terminal), the same words in a message box.
-// The player's run has named the program already (`named`).
-void ReportUnplayable(const std::string& words, bool named = false)
+void ReportUnplayable(const std::string& words)
 {
     std::fprintf(stderr, "quorvel: %s\n", words.c_str());
     std::fflush(stderr);
     if (::isatty(STDERR_FILENO))
         return;
-    if (!named)
-        g_set_application_name("quorvel");
+    g_set_application_name("quorvel");
     if (!gtk_init_check(nullptr, nullptr))
         return;
     platform::CGtkMessageBoxPresenter presenter;
     presenter.Present(words, MB_OK);
 }
 
+// In the player's run the installed presenter shows the box (a stop signal
+// closes it, as it closes the player's own boxes).
 class COpenerFailureReporter final : public IFailureReporter {
 public:
-    void Report(const std::string& text) override { ReportUnplayable(text, true); }
+    void Report(const std::string& text) override
+    {
+        std::fprintf(stderr, "quorvel: %s\n", text.c_str());
+        std::fflush(stderr);
+        if (::isatty(STDERR_FILENO))
+            return;
+        IMessageBoxPresenter* presenter = SetMessageBoxPresenter(nullptr);
+        SetMessageBoxPresenter(presenter);
+        presenter->Present(text, MB_OK);
+    }
 };
 
 // The folder of this executable.

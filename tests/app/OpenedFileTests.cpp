@@ -51,9 +51,15 @@ TEST(OpenedFileTests, AMovieTakesItsFoldersPlainFilesWithinTheBounds)
     WriteSized(folder / "c-fits.bin", 5);
     fs::create_symlink("/etc/passwd", folder / "link.txt");
 
+    // Named from the folder it is in, as on a command line; the copies are
+    // made from wherever the run is by then.
+    fs::path started = fs::current_path();
+    fs::current_path(folder);
     COpenedFile opened;
     std::string error;
-    ASSERT_TRUE(opened.Open((folder / "game.swf").string(), error)) << error;
+    bool opens = opened.Open("game.swf", error);
+    fs::current_path(started);
+    ASSERT_TRUE(opens) << error;
     EXPECT_EQ(opened.GetKind(), COpenedFile::Kind::Files);
     EXPECT_EQ(
         Names(opened), (std::vector<std::string> { "a-big.bin", "c-fits.bin", "data.txt", "game.swf" }));

@@ -96,6 +96,21 @@ class Suite(package_e2e.Suite):
         return [m.group(1) for m in re.finditer(r'\s+(0x[0-9a-f]+) "(.*)":', self.x("xwininfo", "-root", "-tree"))
                 if m.group(2) == title]
 
+    def dismiss_message_box(self):
+        """Waits for the message box, checks that the run waits for it, and
+        presses its OK; GTK's hidden leader window bears the program's name too."""
+        box = wait_for(lambda: [w for w in self.windows_titled("quorvel")
+                                if (self.geometry(w) or {}).get("state") == "IsViewable"], 20.0)
+        self.assertTrue(box, "no message box appeared; stderr: " + self.stderr_text())
+        time.sleep(0.5)
+        self.assertIsNone(self.player.poll(), "the run did not wait for the message box")
+        # OK has the focus: a click into the box, then Return.
+        g = wait_for(lambda: self.geometry(box[0]))
+        self.x("xdotool", "mousemove", str(g["x"] + g["width"] // 2), str(g["y"] + 10))
+        self.x("xdotool", "click", "1")
+        self.x("xdotool", "windowfocus", "--sync", box[0])
+        self.x("xdotool", "key", "Return")
+
     # The tests.
 
     def test_every_kind_of_file_plays_its_movie(self):
@@ -219,26 +234,19 @@ class Suite(package_e2e.Suite):
                 self.assertEqual(os.listdir(self.workspace()) if os.path.isdir(self.workspace()) else [], [])
 
         # From a file manager (standard error no terminal, a display): the
-        # same words in a message box, which holds the run until it is closed.
-        self.stderr_path = os.path.join(self.scratch, "stderr.txt")
-        with open(self.stderr_path, "w") as stderr:
-            self.player = subprocess.Popen([self.opener(), text], env=self.env, stdout=subprocess.DEVNULL,
-                                           stderr=stderr)
-        # GTK's hidden leader window bears the program's name too.
-        box = wait_for(lambda: [w for w in self.windows_titled("quorvel")
-                                if (self.geometry(w) or {}).get("state") == "IsViewable"], 20.0)
-        self.assertTrue(box, "no message box appeared")
-        time.sleep(0.5)
-        self.assertIsNone(self.player.poll(), "the run did not wait for the message box")
-        # OK has the focus: a click into the box, then Return.
-        g = wait_for(lambda: self.geometry(box[0]))
-        self.x("xdotool", "mousemove", str(g["x"] + g["width"] // 2), str(g["y"] + 10))
-        self.x("xdotool", "click", "1")
-        self.x("xdotool", "windowfocus", "--sync", box[0])
-        self.x("xdotool", "key", "Return")
-        self.assertEqual(self.player.wait(10), 2)
-        with open(self.stderr_path) as said:
-            self.assertEqual(said.read(), "quorvel: %s: not a movie, a package, a player or a folder\n" % text)
+        # same words in a message box, which holds the run until it is
+        # closed; refused before the run, and found while unpacking.
+        for path, words in ((text, "not a movie, a package, a player or a folder"),
+                            (locked, "Incorrect password set for the file being decrypted")):
+            with self.subTest("message box: " + path):
+                self.stderr_path = os.path.join(self.scratch, "stderr.txt")
+                with open(self.stderr_path, "w") as stderr:
+                    self.player = subprocess.Popen([self.opener(), path], env=self.env, stdout=subprocess.DEVNULL,
+                                                   stderr=stderr)
+                self.dismiss_message_box()
+                self.assertEqual(self.player.wait(10), 2)
+                self.assertEqual(self.stderr_text(), "quorvel: %s: %s\n" % (path, words))
+                self.assertEqual(os.listdir(self.workspace()) if os.path.isdir(self.workspace()) else [], [])
 
         # From a terminal: the line alone, no box, even with a display.
         status, _, err = self.run_opener(text, display=True, terminal=True)
