@@ -275,17 +275,26 @@ bool COpenedFile::OpenPackage(std::string& error)
     block.Attach(m_pData, m_nSize);
     CZipReader zip;
     bool settingsFound = false;
+    bool movieFound = false;
     try {
         zip.Open(block);
         for (int i = 0; i < zip.GetEntryCount(); ++i) {
             const CZipEntryHeader* header = zip.GetEntryHeader(i);
-            if (!header->IsDirectory() && IsSettingsName(header->GetFileName()))
-                settingsFound = true;
+            if (header->IsDirectory())
+                continue;
+            settingsFound = settingsFound || IsSettingsName(header->GetFileName());
+            movieFound = movieFound || IsMovieName(header->GetFileName());
         }
         zip.Close();
     } catch (const CZipException& e) {
         zip.Close(CZipReader::closeAfterException);
         error = m_strPath + ": a damaged package: " + std::string(DescribeCause(e.cause, true));
+        return false;
+    }
+    // Another kind of ZIP archive (a document, a program's) is no package:
+    // nothing of it is unpacked.
+    if (!settingsFound && !movieFound) {
+        error = m_strPath + ": no movie (*.swf) in the package";
         return false;
     }
     m_bNeedsSettings = !settingsFound;

@@ -209,6 +209,7 @@ class Suite(package_e2e.Suite):
                         os.path.join(self.movies, "medium.swf")], check=True)
         empty = os.path.join(self.scratch, "empty")
         os.mkdir(empty)
+        document = self.zip_package("document.zip", {"content.xml": b"<text/>"})
         missing = os.path.join(self.scratch, "missing.swf")
         cases = [
             (missing, missing + ": No such file or directory"),
@@ -217,6 +218,7 @@ class Suite(package_e2e.Suite):
             (damaged, damaged + ": a damaged package: "),
             (locked, locked + ": Incorrect password set for the file being decrypted"),
             (empty, empty + ": no movie (*.swf) in the folder"),
+            (document, document + ": no movie (*.swf) in the package"),
             (os.path.join(player_e2e.BUILD, "quorvel-player"),
              os.path.join(player_e2e.BUILD, "quorvel-player") + ": an executable that carries no package"),
         ]
