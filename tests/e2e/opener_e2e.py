@@ -150,6 +150,13 @@ class Suite(package_e2e.Suite):
                 self.x("xdotool", "key", "Escape")
                 self.assertEqual(self.ended(), 0)
                 self.assertEqual(os.listdir(self.workspace()), [])
+        # Killed: the guard empties the workspace all the same.
+        self.open(without_settings)
+        self.assertTrue(os.listdir(self.workspace()))
+        self.player.kill()
+        self.player.wait()
+        self.assertTrue(wait_for(lambda: os.listdir(self.workspace()) == [], 10.0),
+                        "left in the workspace: %s" % os.listdir(self.workspace()))
         # Nothing registered or installed for the control: the test's own registry stays as it was.
         self.assertFalse(os.path.exists(self.installed()))
         if not os.path.exists(windows):
