@@ -11,6 +11,8 @@
 #include "platform/Shell.h"
 #include "res/ResourceIds.h"
 
+#include <dlfcn.h>
+
 using namespace platform;
 
 namespace {
@@ -119,5 +121,27 @@ bool EnsureFlashControl(HMODULE module)
     if (!ReportMissingLibrary(DescribeMissingLibrary(LoadClassModule(target), target)))
         return false;
     ShellExecute(nullptr, "run", "regsvr32", (target + " /s").c_str(), nullptr, ShowHidden);
+    return true;
+}
+
+bool EnsureFlashControlFrom(const CString& modulePath)
+{
+    CString missing;
+    std::optional<int32_t> version = InstalledVersion(missing);
+    if (version && (*version >> 16) == QV_FLASH_MAJOR_VERSION)
+        return true;
+    if (!missing.empty() || modulePath.empty())
+        return ReportMissingLibrary(missing);
+    void* handle = nullptr;
+    if (CString problem = LoadClassModule(modulePath, &handle); !problem.empty())
+        return ReportMissingLibrary(DescribeMissingLibrary(problem, modulePath));
+    auto create = reinterpret_cast<QvGetClassObjectFn>(::dlsym(handle, "DllGetClassObject"));
+    auto clsid = CLSIDFromString(QV_FLASH_CLSID);
+    if (create && clsid) {
+        RegisterInProcessClass(*clsid, create);
+        // Asked for its version as the registered one is, which starts its engine.
+        CString ignored;
+        InstalledVersion(ignored);
+    }
     return true;
 }

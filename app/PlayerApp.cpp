@@ -1,5 +1,6 @@
 #include "app/PlayerApp.h"
 
+#include "app/OpenedFile.h"
 #include "app/PackagePassword.h"
 #include "app/Workspace.h"
 #include "movie/MovieName.h"
@@ -7,6 +8,7 @@
 #include "platform/FileException.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatMessage.h"
+#include "platform/HostPath.h"
 #include "platform/LastError.h"
 #include "platform/MbString.h"
 #include "platform/MessageBox.h"
@@ -89,6 +91,12 @@ void CPlayerApp::SetWorkspaceGuard(IWorkspaceGuard* guard)
     m_pGuard = guard ? guard : &s_nullGuard;
 }
 
+void CPlayerApp::SetOpenedFile(const COpenedFile* file)
+{
+    m_pOpened = file;
+    m_strSavedDataId = file ? CString(file->SavedDataId()) : CString();
+}
+
 void CPlayerApp::RequestStop(int signal)
 {
     if (!m_nStopSignal)
@@ -96,10 +104,18 @@ void CPlayerApp::RequestStop(int signal)
     m_pRunner->StopPlayer();
 }
 
+CString CPlayerApp::AboutOpenedFile(const CString& text) const
+{
+    return m_pOpened ? m_pOpened->Path() + ": " + text : text;
+}
+
 void CPlayerApp::ReportFailure(const CString& text)
 {
     m_pProgress->End();
-    AfxMessageBox(text.c_str(), MB_OK, 0);
+    if (m_pFailureReporter)
+        m_pFailureReporter->Report(text);
+    else
+        AfxMessageBox(text.c_str(), MB_OK, 0);
     SetExitCode(ExitPackageUnusable);
 }
 
@@ -149,12 +165,15 @@ BOOL CPlayerApp::InitInstance()
     // empties the workspace.
     m_pGuard->Watch(m_strWorkspace, m_strWorkspaceBase);
 
-    HRSRC resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(IDR_PACKAGE), RT_PACKAGE);
-    if (!resource) {
-        ReportFailure(SystemText(GetLastError()));
-        return FALSE;
+    HRSRC resource = nullptr;
+    if (!m_pOpened) {
+        resource = FindResource(m_hResourceModule, MAKEINTRESOURCE(IDR_PACKAGE), RT_PACKAGE);
+        if (!resource) {
+            ReportFailure(SystemText(GetLastError()));
+            return FALSE;
+        }
+        TimelineMark("package found");
     }
-    TimelineMark("package found");
 
     // Unpacking anywhere but the workspace would scatter the package over
     // whatever folder we were started in.
@@ -163,14 +182,19 @@ BOOL CPlayerApp::InitInstance()
         return FALSE;
     }
 
-    HGLOBAL loaded = LoadResource(m_hResourceModule, resource);
-    auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
-    DWORD size = SizeofResource(m_hResourceModule, resource);
-    BOOL unpacked = UnpackPackage(bytes, size);
+    BOOL unpacked = FALSE;
+    if (m_pOpened) {
+        unpacked = FillFromOpenedFile();
+    } else {
+        HGLOBAL loaded = LoadResource(m_hResourceModule, resource);
+        auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
+        DWORD size = SizeofResource(m_hResourceModule, resource);
+        unpacked = UnpackPackage(bytes, size);
+        // Everything the player needs is in the workspace now: the package's
+        // pages of the executable are of no more use in memory.
+        DiscardResourcePages(m_hResourceModule, resource);
+    }
     TimelineMark("unpacked");
-    // Everything the player needs is in the workspace now: the package's
-    // pages of the executable are of no more use in memory.
-    DiscardResourcePages(m_hResourceModule, resource);
     if (!unpacked || StopRequested()) {
         m_pProgress->End();
         return FALSE;
@@ -182,9 +206,10 @@ BOOL CPlayerApp::InitInstance()
 }
 
 // Unpacks every file of the package into the current folder and lists the
-// movies. False when the player should not run: fewer than two files, or a
-// package that could not be read (the user has been told).
-BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
+// movies. False when the player should not run: fewer than `minFiles` files
+// (an opened file's run tells the user), or a package that could not be read
+// (the user has been told).
+BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size, int minFiles)
 {
     CProgressMemoryBlock block(*m_pProgress);
     block.Attach(bytes, size);
@@ -199,8 +224,12 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
             if (!zip->GetEntryHeader(i)->IsDirectory())
                 ++files;
         }
-        if (files < 2)
+        if (files < minFiles) {
+            zip->Close();
+            if (m_pOpened)
+                ReportFailure(m_pOpened->Path() + ": no movie to play in the package");
             return FALSE;
+        }
 
         // The bytes to do: what each file's data takes in the package.
         uint64_t total = 0;
@@ -209,7 +238,14 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
             if (!header->IsDirectory())
                 total += header->compressedSize;
         }
-        m_pProgress->Begin(program_invocation_short_name, total);
+        // What is unpacked: this player, or the file it was given.
+        std::string name = program_invocation_short_name;
+        if (m_pOpened) {
+            name = m_pOpened->Path();
+            if (size_t slash = name.find_last_of('/'); slash != std::string::npos && slash + 1 < name.size())
+                name = name.substr(slash + 1);
+        }
+        m_pProgress->Begin(name, total);
         block.StartCounting();
 
         // Every entry is visited, folders included: a package that holds
@@ -228,13 +264,49 @@ BOOL CPlayerApp::UnpackPackage(const BYTE* bytes, DWORD size)
         zip->Close();
     } catch (const CZipException& e) {
         zip->Close(CZipReader::closeAfterException);
-        ReportFailure(DescribeCause(e.cause, false));
+        ReportFailure(AboutOpenedFile(DescribeCause(e.cause, false)));
         return FALSE;
     } catch (const CFileException& e) {
         zip->Close(CZipReader::closeAfterException);
-        ReportFailure(e.what());
+        ReportFailure(AboutOpenedFile(e.what()));
         return FALSE;
     }
+    return TRUE;
+}
+
+// Puts the opened file's package or files into the workspace (the current
+// folder) and lists the movies; a package without settings gets a
+// package.ini whose main movie is the first movie unpacked. False when the
+// player should not run (the user has been told).
+BOOL CPlayerApp::FillFromOpenedFile()
+{
+    const COpenedFile& file = *m_pOpened;
+    std::string host = ToHostPath(m_strWorkspace.c_str()).value_or(m_strWorkspace);
+    std::string error;
+    if (file.GetKind() == COpenedFile::Kind::Package) {
+        BOOL unpacked = UnpackPackage(file.Data(), file.Size(), file.NeedsSettings() ? 1 : 2);
+        // The archive is in the workspace now: its pages of FILE are of no
+        // more use in memory.
+        file.DiscardPages();
+        if (!unpacked || !file.NeedsSettings())
+            return unpacked;
+        if (m_arrMovies.empty()) {
+            ReportFailure(file.Path() + ": no movie (*.swf) in the package");
+            return FALSE;
+        }
+        if (!COpenedFile::WriteSettings(
+                host, COpenedFile::MakeSettings(m_arrMovies.front(), file.SavedDataId()), error)) {
+            ReportFailure(error);
+            return FALSE;
+        }
+        return TRUE;
+    }
+    if (!file.CopyInto(host, error)) {
+        ReportFailure(error);
+        return FALSE;
+    }
+    for (const auto& copied : file.Files())
+        ListIfMovie(copied.name);
     return TRUE;
 }
 

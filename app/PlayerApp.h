@@ -7,6 +7,8 @@
 
 // The application: unpacks the package it carries into the workspace
 // folder, runs the player, and empties the workspace when the player ends.
+class COpenedFile;
+
 class CPlayerApp : public CWinApp {
 public:
     CPlayerApp();
@@ -22,6 +24,12 @@ public:
     void SetWorkspaceGuard(IWorkspaceGuard* guard);
     // The module whose resources carry the package (null: this executable).
     void SetResourceModule(platform::HMODULE module) { m_hResourceModule = module; }
+    // What the run plays instead of the package this executable carries: a
+    // file opened by `quorvel FILE` (the caller keeps it; null: the carried
+    // package). Its saved-data id becomes m_strSavedDataId.
+    void SetOpenedFile(const COpenedFile* file);
+    // Who tells the user that the package cannot be used (null: a message box).
+    void SetFailureReporter(IFailureReporter* reporter) { m_pFailureReporter = reporter; }
 
     // Asks the run to end as soon as it can, because of `signal`: unpacking
     // stops after the entry it is at, a running player window ends, and the
@@ -37,11 +45,18 @@ public:
     CString m_strWorkspace {};
     CStringArray m_arrMovies {};
     BOOL m_bPlayAll { FALSE };
+    // The id saved data is kept under when the package has none of its own
+    // (empty: the executable's, see app/SavedData.h).
+    CString m_strSavedDataId {};
 
 private:
-    BOOL UnpackPackage(const BYTE* bytes, DWORD size);
+    BOOL UnpackPackage(const BYTE* bytes, DWORD size, int minFiles = 2);
+    BOOL FillFromOpenedFile();
     void ListIfMovie(const CString& name);
     void ReportFailure(const CString& text);
+    // `text` about the package's contents, behind the opened file's name
+    // when there is one.
+    CString AboutOpenedFile(const CString& text) const;
 
     // The do-nothing seams, in place until (and where) real ones are set.
     inline static CNullControlInstaller s_nullInstaller {};
@@ -53,6 +68,8 @@ private:
     IUnpackProgress* m_pProgress { &s_nullProgress };
     IWorkspaceGuard* m_pGuard { &s_nullGuard };
     platform::HMODULE m_hResourceModule { nullptr };
+    const COpenedFile* m_pOpened { nullptr };
+    IFailureReporter* m_pFailureReporter { nullptr };
     CString m_strWorkspaceBase {};
     CWorkspaceLock m_workspaceLock {};
     int m_nStopSignal { 0 };

@@ -47,6 +47,14 @@ public:
     virtual void Watch(const std::string& workspace, const std::string& base) = 0;
 };
 
+// How the user is told that the package cannot be used. Without one the
+// text goes to a message box (and standard error).
+class IFailureReporter {
+public:
+    virtual ~IFailureReporter() = default;
+    virtual void Report(const std::string& text) = 0;
+};
+
 class CNullUnpackProgress final : public IUnpackProgress {
 public:
     void Begin(const std::string&, std::uint64_t) override { }

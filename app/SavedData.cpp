@@ -51,11 +51,13 @@ CString RunningExecutablePath()
     return n > 0 && std::size_t(n) < sizeof buffer ? CString(buffer, std::size_t(n)) : CString();
 }
 
-CString SavedDataFolder(const CString& packageId)
+CString SavedDataFolder(const CString& packageId, const CString& fallbackId)
 {
     // Without a data folder nothing is kept: never a folder at the root.
     CString dataFolder = platform::UserDataFolder();
     if (dataFolder.empty())
         return {};
+    if (!IsValidPackageId(packageId) && IsValidPackageId(fallbackId))
+        return dataFolder + "/quorvel/saved/" + fallbackId;
     return dataFolder + "/quorvel/saved/" + EffectivePackageId(packageId, RunningExecutablePath());
 }

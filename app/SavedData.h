@@ -26,7 +26,8 @@ CString RunningExecutablePath();
 // package `packageId`: ${XDG_DATA_HOME:-$HOME/.local/share}/quorvel/saved/<id>,
 // in the user's data folder (platform/DataFolder.h), as the class registry
 // is; empty when there is none (no absolute home): nothing is saved then.
-// An id that is empty or not of the valid form is replaced by
-// ExecutablePackageId of /proc/self/exe, which stays the same while the
+// An id that is empty or not of the valid form is replaced by `fallbackId`
+// when that has the valid form (the opener's id of the file it plays), else
+// by ExecutablePackageId of /proc/self/exe, which stays the same while the
 // player stays where it is. Nothing is created.
-CString SavedDataFolder(const CString& packageId);
+CString SavedDataFolder(const CString& packageId, const CString& fallbackId = {});

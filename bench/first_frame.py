@@ -271,7 +271,7 @@ def main():
         name, _, assignments = variant.partition(":")
         variants[name] = dict(a.split("=", 1) for a in assignments.split(",") if "=" in a)
         rows.append(name)
-    player = [os.path.join(args.build, "quorvel")]
+    player = [os.path.join(args.build, "quorvel-sample")]
     movie = os.path.join(args.build, "res", "logo.swf")
     bare = [os.path.join(args.build, "bench", "quorvel-bench-bare-view"), movie]
     engine = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "control", "node_modules",

@@ -124,7 +124,8 @@ BOOL CPlayerDlg::OnInitDialog()
     // What the movies save outlives the run, kept per package. A control that
     // does not know the member cannot keep it, and plays all the same.
     try {
-        m_flash.SetSavedDataFolder(SavedDataFolder(settings.m_strId).c_str());
+        CString fallbackId = m_pApp ? m_pApp->m_strSavedDataId : CString();
+        m_flash.SetSavedDataFolder(SavedDataFolder(settings.m_strId, fallbackId).c_str());
     } catch (const COleDispatchException&) {
     } catch (const COleException&) {
     }

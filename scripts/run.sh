@@ -9,9 +9,10 @@ scripts/setup.sh
 cmake -S . -B build -G Ninja
 cmake --build build
 
-# build/quorvel is the player carrying the sample package (logo.swf).
+# build/quorvel-sample is the player carrying the sample package (logo.swf);
+# build/quorvel FILE plays any other movie, package or player.
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    exec build/quorvel
+    exec build/quorvel-sample
 fi
 
 display=""
@@ -32,7 +33,7 @@ for _ in $(seq 50); do
 done
 
 echo "No display here: playing under Xvfb on $display."
-DISPLAY=$display build/quorvel &
+DISPLAY=$display build/quorvel-sample &
 player=$!
 sleep "${QUORVEL_RUN_SECONDS:-8}"
 DISPLAY=$display import -window root build/screenshot.png

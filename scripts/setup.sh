@@ -25,8 +25,10 @@ packages=(
     # A Wayland compositor without Xwayland for the Wayland tests (run headless
     # as an ordinary user), its screenshots and its typed keys.
     sway grim wtype
-    # desktop-file-validate, for the desktop entries quorvel-pack install writes.
-    desktop-file-utils
+    # desktop-file-validate, for the desktop entries quorvel-pack install writes;
+    # update-desktop-database and gio (and the shared MIME data it reads), for
+    # opening a movie through quorvel's own entry.
+    desktop-file-utils libglib2.0-bin shared-mime-info
     # The icon an author gives quorvel-pack build is decoded whole with libpng.
     libpng-dev
 )

@@ -10,8 +10,9 @@ installed already (it would be replaced), the test stops after the checks of
 the package and is skipped. CI runs as root on a machine thrown away
 afterwards; the package is purged again at the end all the same. The
 installed quorvel-pack then builds a player of the installed sample's movie,
-and the player plays, both run with the build and source trees hidden behind
-empty folders (a mount namespace of their own), so nothing of them is used.
+and the player plays, and the installed quorvel plays the movie itself, all
+run with the build and source trees hidden behind empty folders (a mount
+namespace of their own), so nothing of them is used.
 """
 
 import glob
@@ -78,7 +79,23 @@ class Suite(control_e2e.ControlTest):
         checked = run("lintian", "--no-tag-display-limit", deb)
         errors = [line for line in checked.stdout.splitlines() if line.startswith("E: ")]
         self.assertEqual(errors, [], checked.stdout + checked.stderr)
+        # Every command has its manual page now.
+        self.assertNotIn("no-manual-page", checked.stdout)
         sys.stderr.write("lintian:\n" + checked.stdout)
+
+        # The desktop entry that opens movies from the file manager, as the package holds it.
+        unpacked = os.path.join(self.scratch, "unpacked")
+        self.assertEqual(run("dpkg-deb", "-x", deb, unpacked).returncode, 0)
+        entry = os.path.join(unpacked, "usr", "share", "applications", "quorvel.desktop")
+        if shutil.which("desktop-file-validate"):
+            validated = run("desktop-file-validate", entry)
+            self.assertEqual((validated.returncode, validated.stdout), (0, ""), validated.stdout + validated.stderr)
+        with open(entry) as text:
+            lines = text.read().splitlines()
+        for line in ("Exec=quorvel %f", "MimeType=application/vnd.adobe.flash.movie;", "Icon=quorvel"):
+            self.assertIn(line, lines)
+        self.assertTrue(os.path.exists(os.path.join(unpacked, "usr", "share", "icons", "hicolor", "48x48", "apps",
+                                                    "quorvel.png")))
 
         if os.geteuid() != 0:
             self.skipTest("made and checked; installing it needs root")
@@ -88,14 +105,18 @@ class Suite(control_e2e.ControlTest):
         installed = run("apt-get", "install", "-y", "-qq", "--no-install-recommends",
                         "-o", "DPkg::Lock::Timeout=600", deb, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         self.assertEqual(installed.returncode, 0, installed.stdout + installed.stderr)
-        for path in ("/usr/bin/quorvel-pack", "/usr/bin/quorvel-player", "/usr/lib/quorvel/libquorvel-flash.so",
-                     "/usr/lib/quorvel/quorvel", "/usr/share/doc/quorvel/copyright"):
+        for path in ("/usr/bin/quorvel", "/usr/bin/quorvel-pack", "/usr/lib/quorvel/quorvel-player",
+                     "/usr/lib/quorvel/libquorvel-flash.so", "/usr/lib/quorvel/quorvel-sample",
+                     "/usr/share/man/man1/quorvel.1.gz", "/usr/share/applications/quorvel.desktop",
+                     "/usr/share/doc/quorvel/copyright"):
             self.assertTrue(os.path.exists(path), path)
+        # The bare player is a template, no command.
+        self.assertFalse(os.path.exists("/usr/bin/quorvel-player"))
 
         # A movie from the installed sample, made into a player by the installed packager.
         sample = os.path.join(self.scratch, "sample")
         game = os.path.join(self.scratch, "game")
-        extracted = run(self.hidden("/usr/bin/quorvel-pack", "extract", "/usr/lib/quorvel/quorvel", sample))
+        extracted = run(self.hidden("/usr/bin/quorvel-pack", "extract", "/usr/lib/quorvel/quorvel-sample", sample))
         self.assertEqual(extracted.returncode, 0, extracted.stderr)
         built = run(self.hidden("/usr/bin/quorvel-pack", "build", "-o", game, os.path.join(sample, "logo.swf")),
                     env=self.env)
@@ -107,6 +128,28 @@ class Suite(control_e2e.ControlTest):
         self.assertTrue(self.shows(512, 560, BACKGROUND), "the movie never showed")
         self.x("xdotool", "key", "Escape")
         self.assertEqual(self.ended(), 0)
+
+        # The movie itself, opened with the installed quorvel and the control installed beside it.
+        os.remove(self.registry_file())
+        self.start(self.hidden("/usr/bin/quorvel", os.path.join(sample, "logo.swf")))
+        self.assertTrue(self.shows(512, 560, BACKGROUND), "the opened movie never showed")
+        self.x("xdotool", "key", "Escape")
+        self.assertEqual(self.ended(), 0)
+        self.assertIsNone(self.registered_module())
+
+        # From the file manager: GIO finds the installed desktop entry for a
+        # movie through the cache desktop-file-utils' trigger wrote.
+        if not shutil.which("gio") or not shutil.which("update-desktop-database"):
+            sys.stderr.write("note: gio or desktop-file-utils is missing; gio open is not tried\n")
+            return
+        with open(os.path.join(self.scratch, "gio.txt"), "w") as said:
+            opened = subprocess.run([self.hidden("gio", "open", os.path.join(sample, "logo.swf"))], env=self.env,
+                                    stdout=subprocess.DEVNULL, stderr=said, timeout=60)
+        with open(os.path.join(self.scratch, "gio.txt")) as said:
+            self.assertEqual(opened.returncode, 0, said.read())
+        self.assertTrue(self.shows(512, 560, BACKGROUND), "the movie gio opened never showed")
+        self.x("xdotool", "key", "Escape")
+        self.assertTrue(player_e2e.wait_for(lambda: not self.find_window("Quorvel"), 10.0), "the player did not end")
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 #include "HostileFixture.h"
 
+#include "app/OpenedFile.h"
 #include "platform/ProfileString.h"
 #include "res/BuiltInResources.h"
 #include "support/Command.h"
@@ -121,19 +122,46 @@ void HostileTest::TearDown()
 
 StartupOutcome HostileTest::RunStartup(const Bytes& zip, const std::function<void(CPlayerApp&)>& duringPlay)
 {
-    StartupOutcome outcome;
     fs::path player = m_module / "player";
     WritePackagedModule(player, &zip);
+    platform::CModule image;
+    EXPECT_TRUE(image.Open(player.c_str()));
+    StartupOutcome outcome = RunChecked([&](CPlayerApp& app) { app.SetResourceModule(&image); }, duringPlay);
+
+    StartupOutcome opened = RunOpened(zip);
+    EXPECT_EQ(opened.runs, outcome.runs);
+    EXPECT_EQ(opened.exitCode, outcome.exitCode);
+    EXPECT_EQ(opened.messages.size(), outcome.messages.size());
+    return outcome;
+}
+
+StartupOutcome HostileTest::RunOpened(const Bytes& zip, const std::function<void(CPlayerApp&)>& duringPlay)
+{
+    fs::path file = m_module / "package.zip";
+    WriteFileBytes(file, zip);
+    COpenedFile opened;
+    std::string error;
+    if (!opened.Open(file.string(), error)) {
+        StartupOutcome refused;
+        refused.exitCode = ExitPackageUnusable;
+        refused.messages.push_back(error);
+        return refused;
+    }
+    return RunChecked([&](CPlayerApp& app) { app.SetOpenedFile(&opened); }, duringPlay);
+}
+
+StartupOutcome HostileTest::RunChecked(
+    const std::function<void(CPlayerApp&)>& source, const std::function<void(CPlayerApp&)>& duringPlay)
+{
+    StartupOutcome outcome;
     TreeSnapshot before = SnapshotTree(m_root.path(), Workspace());
 
     CRecordingPresenter presenter;
     IMessageBoxPresenter* previous = SetMessageBoxPresenter(&presenter);
     CRecordingRunner runner(outcome, duringPlay);
-    platform::CModule image;
-    EXPECT_TRUE(image.Open(player.c_str()));
     {
         CPlayerApp app;
-        app.SetResourceModule(&image);
+        source(app);
         app.SetPlayerRunner(&runner);
         EXPECT_FALSE(app.InitInstance());
         outcome.exitCode = app.ExitInstance();

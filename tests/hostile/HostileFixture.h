@@ -58,7 +58,13 @@ protected:
 
     // Runs start-up on a player carrying `zip`, checks the rules every run
     // keeps, and says what happened. `duringPlay` runs where the player would.
+    // The same package opened as a file (`quorvel FILE`) is run too, under
+    // the same rules, and must be played or refused as the player was.
     StartupOutcome RunStartup(const Bytes& zip, const std::function<void(CPlayerApp&)>& duringPlay = {});
+    // Start-up on `zip` written as a file and opened as `quorvel FILE` opens
+    // it; a file the opener refuses outright counts as refused with its one
+    // message.
+    StartupOutcome RunOpened(const Bytes& zip, const std::function<void(CPlayerApp&)>& duringPlay = {});
     // quorvel-pack extract of the same package into a fresh folder.
     ExtractOutcome RunExtract(const Bytes& zip);
 
@@ -74,6 +80,11 @@ protected:
     fs::path m_module {};
 
 private:
+    // Start-up of an application that `source` has told where its package
+    // is, with the rules every run keeps checked.
+    StartupOutcome RunChecked(
+        const std::function<void(CPlayerApp&)>& source, const std::function<void(CPlayerApp&)>& duringPlay);
+
     std::string m_savedTmpdir {};
     bool m_hadTmpdir { false };
     fs::path m_savedCwd {};

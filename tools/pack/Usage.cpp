@@ -47,7 +47,8 @@ const VerbUsage s_verbs[] = {
         "  --store              store the entries uncompressed\n"
         "  --no-control         carry no Flash control\n"
         "  --control PATH       the Flash control to carry (default: the one next to quorvel-pack)\n"
-        "  --player PATH        the player to copy (default: quorvel-player next to quorvel-pack)\n" },
+        "  --player PATH        the player to copy (default: quorvel-player next to quorvel-pack,\n"
+        "                       else in ../lib/quorvel from there)\n" },
     { "install", "PLAYER [--prefix DIR]",
         "  Puts the packaged PLAYER into the desktop's menu: copies it to ~/.local/bin, writes its\n"
         "  desktop entry ~/.local/share/applications/quorvel-ID.desktop and its icon into the hicolor\n"
