@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Play-all as the person in front of the window sees it, sampled by pixels.
 
-usage: bench/play_all.py [--changes N] [--starts N] [--soak N] [--every N]
+usage: bench/play_all.py [--changes N] [--starts N] [--bare] [--soak N] [--every N]
                          [--interval MS] [--build BUILD_DIR]
 
 Writes ten small movies (each a one-second loop at 12 fps: a stage of its
@@ -19,7 +19,9 @@ X server (XGetImage through ctypes, no helper program).
 - the start (--starts N, 3 by default; 0 leaves it out): N launches of a
   package of one of the movies, every sample from the window's first paint
   to the movie's first frame classified: its stage colour and black are
-  fine, GTK's grey (#F6F5F4) and white are a flash;
+  fine, GTK's grey (#F6F5F4) and white are a flash; --bare takes the bare
+  web view (quorvel-bench-bare-view, the same engine page in a plain
+  window) in turn with the player;
 - the soak (--soak N): N movie changes (counted by pixels) with the PSS of
   the player and all its processes (web, network, bus) every --every
   changes (100), its growth after the first 100 changes, and the lines on
@@ -524,39 +526,49 @@ def report_gaps(result, pal):
 
 def starts(args, env, screen, pal, movies, work):
     package = make_package(args, os.path.join(work, "one"), movies[:1], "one", play_all=False)
-    runs = []
+    rows = {"player": [package]}
+    if args.bare:
+        rows["bare web view"] = [os.path.join(args.build, "bench", "quorvel-bench-bare-view"),
+                                 os.path.join(work, "movies", movies[0]["name"])]
+    runs = {row: [] for row in rows}
     print(f"the start: {args.starts} launches of a package of m0 (stage #{bytes(movies[0]['stage']).hex()}, "
-          f"rectangle #{bytes(movies[0]['drawing']).hex()}); ms of each kind of frame, from the window's "
-          f"first paint to the movie's first frame")
+          f"rectangle #{bytes(movies[0]['drawing']).hex()}){', in turn with the bare web view' if args.bare else ''}; "
+          f"ms of each kind of frame, from the window's first paint to the movie's first frame")
     for n in range(args.starts):
-        errors = open(os.devnull, "w")
-        start = time.monotonic()
-        proc = launch(package, env, errors)
-        samples, first = [], None
-        try:
-            while proc.poll() is None and time.monotonic() - start < START_TIMEOUT:
-                s = sample(screen, pal)
-                samples.append(s)
-                if is_movie(s[2], 0, pal):
-                    first = s[0]
-                    break
-                time.sleep(args.interval / 1000)
-        finally:
-            stop(proc, env)
-            errors.close()
-        if first is None:
-            print(f"  run {n + 1}: no first frame")
-            continue
-        painted, spans, order = flash_of(samples, start, first, pal, 0)
-        runs.append(spans)
-        print(f"  run {n + 1}: painted at {painted:.2f} s, first frame at {first - start:.2f} s: {flash_line(order)}")
-    flashes = [r for r in runs if any("grey" in k or "white" in k or "other" in k for k in r)]
-    for kind in ("grey", "white"):
-        ms = [sum(v for k, v in r.items() if kind in k) * 1000 for r in runs]
-        if ms:
-            print(f"  {kind}: median {statistics.median(ms):.0f} ms a start (runs: {', '.join(f'{v:.0f}' for v in ms)})")
+        for row, command in rows.items():
+            start = time.monotonic()
+            proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            samples, first = [], None
+            try:
+                while proc.poll() is None and time.monotonic() - start < START_TIMEOUT:
+                    s = sample(screen, pal)
+                    samples.append(s)
+                    if is_movie(s[2], 0, pal):
+                        first = s[0]
+                        break
+                    time.sleep(args.interval / 1000)
+            finally:
+                if row == "player":
+                    stop(proc, env)
+                else:
+                    ff.kill_tree(proc)
+            if first is None:
+                print(f"  {row}, run {n + 1}: no first frame")
+                continue
+            painted, spans, order = flash_of(samples, start, first, pal, 0)
+            runs[row].append(spans)
+            print(f"  {row}, run {n + 1}: painted at {painted:.2f} s, first frame at {first - start:.2f} s: "
+                  f"{flash_line(order)}")
+    for row in rows:
+        for kind in ("grey", "white"):
+            ms = [sum(v for k, v in r.items() if kind in k) * 1000 for r in runs[row]]
+            if ms:
+                print(f"  {row}, {kind}: median {statistics.median(ms):.0f} ms a start "
+                      f"(runs: {', '.join(f'{v:.0f}' for v in ms)})")
+    flashes = [r for r in runs["player"] if any("grey" in k or "white" in k or "other" in k for k in r)]
     print(f"goal: only the stage colour or black before the first frame: "
-          f"{'met' if runs and not flashes else 'NOT met'} ({len(flashes)} of {len(runs)} starts flash)")
+          f"{'met' if runs['player'] and not flashes else 'NOT met'} ({len(flashes)} of {len(runs['player'])} "
+          f"starts of the player flash)")
 
 
 def tree_pss_kb(root):
@@ -609,12 +621,15 @@ def soak(args, env, screen, pal, package, work):
     errors.close()
     if ended is not None:
         print(f"the player ended early (status {ended})")
-    if len(points) >= 2:
-        growth = points[-1][1] - points[0][1]
-        web = points[-1][2] - points[0][2]
-        per = growth * 1024 / (points[-1][0] - points[0][0])
-        print(f"growth after the first {points[0][0]} changes: {growth:+.1f} MB PSS (web process {web:+.1f} MB) "
-              f"over {points[-1][0] - points[0][0]} changes, {per:.0f} kB a change")
+    # Growth from the first point at or after 100 changes (the first
+    # point when the run is shorter).
+    base = next((p for p in points if p[0] >= 100), points[0] if points else None)
+    if base is not None and points[-1][0] > base[0]:
+        growth = points[-1][1] - base[1]
+        web = points[-1][2] - base[2]
+        per = growth * 1024 / (points[-1][0] - base[0])
+        print(f"growth after the first {base[0]} changes: {growth:+.1f} MB PSS (web process {web:+.1f} MB) "
+              f"over {points[-1][0] - base[0]} changes, {per:.0f} kB a change")
         print(f"goal: < {GOAL_SOAK_GROWTH_MB} MB after the first 100 over 2,000 changes: "
               f"{'met' if growth < GOAL_SOAK_GROWTH_MB and changes >= 2000 else 'NOT met'} "
               f"({growth:+.1f} MB over {changes} changes)")
@@ -632,6 +647,7 @@ def main():
     parser.add_argument("--build", default="build")
     parser.add_argument("--changes", type=int, default=20, help="movie changes for the change gap (0: none)")
     parser.add_argument("--starts", type=int, default=3, help="launches for the start's flash check (0: none)")
+    parser.add_argument("--bare", action="store_true", help="the start's check for the bare web view too")
     parser.add_argument("--soak", type=int, default=0, metavar="N", help="a soak of N changes instead")
     parser.add_argument("--every", type=int, default=100, help="changes between two soak points")
     parser.add_argument("--interval", type=float, default=4.0, help="ms between two samples")
