@@ -15,7 +15,10 @@ X server (XGetImage through ctypes, no helper program).
   (its rectangle in its colours at its size) to the next movie's first
   frame; the median against one frame of the incoming movie (83 ms); and
   every sample between two movies that is neither of them (another colour,
-  black, GTK's grey, white, or a movie at another movie's size);
+  black, GTK's grey, white, or a movie at another movie's size). A marker
+  that moves each frame splits the time: the movie's own loop as drawn
+  (first frame to the end of its last), the outgoing movie on screen after
+  it, and the time from its last sight to the next movie's first frame;
 - the start (--starts N, 3 by default; 0 leaves it out): N launches of a
   package of one of the movies, every sample from the window's first paint
   to the movie's first frame classified: its stage colour and black are
@@ -102,9 +105,8 @@ def tag(code, body=b""):
     return struct.pack("<HI", (code << 6) | 63, len(body)) + body
 
 
-def movie(width, height, stage, drawing):
-    tw, th = width * 20, height * 20
-    x0, y0, x1, y1 = tw // 4, th // 4, tw * 3 // 4, th * 3 // 4
+def rectangle_shape(shape_id, x0, y0, x1, y1, colour):
+    """DefineShape: a rectangle in one solid colour, no lines."""
     records = Bits()
     # Style change: move to (x0, y0), fill style 1.
     records.put(0, 1)
@@ -123,13 +125,46 @@ def movie(width, height, stage, drawing):
         records.put(1 if dx == 0 else 0, 1)
         records.signed(dy if dx == 0 else dx, n)
     records.put(0, 6)        # end of shape
-    shape_body = (struct.pack("<H", 1) + rect(x0, x1, y0, y1) + bytes([1, 0x00, *drawing]) + bytes([0])
-                  + bytes([0x10]) + records.align())   # one solid fill, no lines; 1 fill bit, 0 line bits
+    # One solid fill, no line styles; 1 fill bit, 0 line bits.
+    return tag(2, struct.pack("<H", shape_id) + rect(x0, x1, y0, y1) + bytes([1, 0x00, *colour, 0, 0x10])
+               + records.align())
+
+
+def translation(x, y):
+    b = Bits()
+    b.put(0, 1)              # no scale
+    b.put(0, 1)              # no rotation
+    n = signed_bits(x, y)
+    b.put(n, 5)
+    b.signed(x, n)
+    b.signed(y, n)
+    return b.align()
+
+
+def marker_box(width, height, frame):
+    """The frame marker's square in pixels: (x, y, side), in the stage's top band."""
+    side = height // 12
+    return width // 32 + frame * (width // 16), height // 24, side
+
+
+def movie(width, height, stage, drawing):
+    """The stage in `stage`, a rectangle of `drawing` in its middle half, and
+    a small square of `drawing` in its top band that moves one step right
+    each frame (so that the frames can be told apart on screen)."""
+    tw, th = width * 20, height * 20
     body = rect(0, tw, 0, th) + struct.pack("<BBH", 0, FPS, FRAMES)
     body += tag(9, bytes(stage))
-    body += tag(2, shape_body)
+    body += rectangle_shape(1, tw // 4, th // 4, tw * 3 // 4, th * 3 // 4, drawing)
+    _, _, side = marker_box(width, height, 0)
+    body += rectangle_shape(2, 0, 0, side * 20, side * 20, drawing)
     body += tag(26, bytes([0x02]) + struct.pack("<HH", 1, 1))   # PlaceObject2: character 1 at depth 1
-    body += tag(1) * FRAMES
+    for frame in range(FRAMES):
+        x, y, _ = marker_box(width, height, frame)
+        if frame == 0:      # character 2 at depth 2, with its matrix
+            body += tag(26, bytes([0x06]) + struct.pack("<HH", 2, 2) + translation(x * 20, y * 20))
+        else:               # moved: a new matrix for depth 2
+            body += tag(26, bytes([0x05]) + struct.pack("<H", 2) + translation(x * 20, y * 20))
+        body += tag(1)
     body += tag(0)
     return b"FWS" + bytes([6]) + struct.pack("<I", 8 + len(body)) + body
 
@@ -313,12 +348,27 @@ def describe(image, pal):
             su = run_length(image, cx, cy - up, 0, -1, m["stage"])
             sd = run_length(image, cx, cy + down, 0, 1, m["stage"])
             if sl and sr and su and sd:
-                return ("movie", i, (left + right - 1 + sl + sr, up + down - 1 + su + sd)), classes
+                size = (left + right - 1 + sl + sr, up + down - 1 + su + sd)
+                return ("movie", i, size, frame_of(image, m, size)), classes
             return ("drawing", i, (left + right - 1, up + down - 1)), classes
         w = run_length(image, cx, cy, -1, 0, m["stage"]) + run_length(image, cx, cy, 1, 0, m["stage"]) - 1
         h = run_length(image, cx, cy, 0, -1, m["stage"]) + run_length(image, cx, cy, 0, 1, m["stage"]) - 1
         return ("stage", i, (w, h)), classes
     return centre, classes
+
+
+def frame_of(image, m, size):
+    """The frame number the marker shows, or None (the movie not at its size)."""
+    if not same_size(size, m["size"]) or image.width < size[0] or image.height < size[1]:
+        return None
+    w, h = m["size"]
+    x0, y0, side = marker_box(w, h, 0)
+    y = y0 + side // 2
+    for x in range(0, w):
+        if near(image.at(x, y), m["drawing"]):
+            frame = round((x - x0) / (w // 16))
+            return frame if 0 <= frame < FRAMES else None
+    return None
 
 
 def same_size(a, b):
@@ -327,7 +377,7 @@ def same_size(a, b):
 
 def label(state, pal):
     if isinstance(state, tuple):
-        kind, i, (w, h) = state
+        kind, i, (w, h) = state[:3]
         if kind == "movie":
             return f"m{i} at {w}x{h}"
         if kind == "stage":
@@ -477,14 +527,17 @@ def report_gaps(result, pal):
           f"{result['cpu'] / span * 100 if span else 0:.0f} % of a core")
     print(f"first movie's first frame {result['first'] - result['start']:.2f} s after the launch")
     print()
-    print(f"{'change':>12} {'on screen s':>12} {'gap ms':>7} {'old s':>6} {'then ms':>8}  what the window showed then")
-    gaps, olds, thens, faults = [], [], [], 0
+    print(f"{'change':>12} {'on screen s':>12} {'gap ms':>7} {'loop s':>7} {'after ms':>9} {'then ms':>8} "
+          f"{'frames':>7}  what the window showed then")
+    gaps, loops, afters, thens, faults = [], [], [], [], 0
     for old, new, at, since in changes:
         on = at - since
         gap = on - LOOP_S
         gaps.append(gap)
-        # Samples from the old movie's last sight to the new one's first frame.
+        k_since = next(k for k, s in enumerate(samples) if s[0] == since)
         k_at = next(k for k, s in enumerate(samples) if s[0] == at)
+        # The old movie's last sight, and what came after it until the new
+        # movie's first frame.
         k_last = k_at - 1
         while k_last >= 0 and not is_movie(samples[k_last][2], old, pal):
             k_last -= 1
@@ -499,22 +552,38 @@ def report_gaps(result, pal):
                 name = label(state, pal) if state is not None else "no window"
                 faults += 1
             between[name] = between.get(name, 0.0) + (samples[k + 1][0] - s[0])
+        old_until = samples[k_last + 1][0] if k_last >= 0 else since
+        thens.append(at - old_until)
+        # The old movie's own loop, by its frame marker: from its first frame
+        # to the first sight of its last frame, and that frame's own time.
+        frames = {samples[k][2][3] for k in range(k_since, k_last + 1) if is_movie(samples[k][2], old, pal)}
+        frames.discard(None)
+        last = next((samples[k][0] for k in range(k_since, k_last + 1)
+                     if is_movie(samples[k][2], old, pal) and samples[k][2][3] == FRAMES - 1), None)
+        if last is not None:
+            loop = last - since + 1 / FPS
+            loops.append(loop)
+            afters.append(old_until - since - loop)
+            loop_text, after_text = f"{loop:7.3f}", f"{(old_until - since - loop) * 1000:9.0f}"
+        else:
+            loop_text, after_text = f"{'-':>7}", f"{'-':>9}"
         unexpected = "" if new == (old + 1) % len(pal.movies) else "  (skipped a movie)"
         text = ", ".join(f"{n} {ms * 1000:.0f} ms" for n, ms in between.items()) or "-"
-        old_until = samples[k_last + 1][0] if k_last >= 0 else since
-        olds.append(old_until - since)
-        thens.append(at - old_until)
-        print(f"{f'm{old} -> m{new}':>12} {on:12.3f} {gap * 1000:7.0f} {old_until - since:6.3f} "
-              f"{(at - old_until) * 1000:8.0f}  {text}{unexpected}")
+        print(f"{f'm{old} -> m{new}':>12} {on:12.3f} {gap * 1000:7.0f} {loop_text} {after_text} "
+              f"{(at - old_until) * 1000:8.0f} {len(frames):4d}/{FRAMES:<2d}  {text}{unexpected}")
     if not gaps:
         print("no change seen")
         return None
     median = statistics.median(gaps)
     print()
-    print(f"change gap over {len(gaps)} changes: median {median * 1000:.0f} ms, "
+    print(f"change gap (on screen - {LOOP_S:.3f} s) over {len(gaps)} changes: median {median * 1000:.0f} ms, "
           f"best {min(gaps) * 1000:.0f}, worst {max(gaps) * 1000:.0f}")
-    print(f"of which the outgoing movie after its loop: median {(statistics.median(olds) - LOOP_S) * 1000:.0f} ms; "
-          f"then until the incoming movie's first frame: median {statistics.median(thens) * 1000:.0f} ms")
+    if loops:
+        print(f"  the movies' own loops (frame marker, first frame to the end of the last): median "
+              f"{statistics.median(loops):.3f} s; the outgoing movie on screen after its loop: median "
+              f"{statistics.median(afters) * 1000:.0f} ms")
+    print(f"  from the outgoing movie's last sight to the incoming movie's first frame: median "
+          f"{statistics.median(thens) * 1000:.0f} ms")
     print(f"samples of another colour or size between two movies: {faults}")
     met = median <= GOAL_GAP_S and faults == 0
     print(f"goal: median change gap <= {GOAL_GAP_S * 1000:.0f} ms and no frame between two movies: "
