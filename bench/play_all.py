@@ -59,6 +59,8 @@ BLACK = (0, 0, 0)
 TOLERANCE = 8                        # per channel, for antialiased or dithered pixels
 GRID = (16, 12)                      # points classified in each sample
 START_TIMEOUT = 40.0
+# The player's timeline marks of a movie change (docs/flash-control.md).
+CHANGE_STEPS = ("movie given", "movie requested", "movie started")
 
 
 # ---------------------------------------------------------------------------
@@ -478,8 +480,14 @@ def flash_line(order):
 def change_gaps(args, env, screen, pal, package, work):
     """Plays the package until --changes changes were seen; returns the report."""
     errors = open(os.path.join(work, "stderr-gaps.txt"), "w+")
+    # The player's timeline marks (QUORVEL_TIMELINE) carry the same clock as
+    # time.monotonic(): each change's steps line up with the samples.
+    marks_read, marks_write = os.pipe()
     start = time.monotonic()
-    proc = launch(package, env, errors)
+    proc = subprocess.Popen([package], env=dict(env, QUORVEL_TIMELINE=str(marks_write)),
+                            stdout=subprocess.DEVNULL, stderr=errors, pass_fds=(marks_write,))
+    os.close(marks_write)
+    marks = []
     samples = []
     first_at = None
     changes = []           # (from index, to index, time)
@@ -494,6 +502,8 @@ def change_gaps(args, env, screen, pal, package, work):
                 break
             s = sample(screen, pal)
             samples.append(s)
+            if len(samples) % 50 == 0:
+                marks += ff.read_marks(marks_read, 0.0)
             j = first_movie_frame(s[2], pal)
             if j is not None and j != current:
                 if current is None:
@@ -506,12 +516,14 @@ def change_gaps(args, env, screen, pal, package, work):
             time.sleep(args.interval / 1000)
     finally:
         cpu = time.process_time() - cpu0
+        marks += ff.read_marks(marks_read, 0.0)
         stop(proc, env)
+        os.close(marks_read)
     errors.seek(0)
     stderr_lines = [line for line in errors if line.strip()]
     errors.close()
     return {"start": start, "samples": samples, "first": first_at, "changes": changes, "cpu": cpu,
-            "stderr": stderr_lines}
+            "stderr": stderr_lines, "marks": marks}
 
 
 def report_gaps(result, pal):
@@ -529,7 +541,7 @@ def report_gaps(result, pal):
     print()
     print(f"{'change':>12} {'on screen s':>12} {'gap ms':>7} {'loop s':>7} {'after ms':>9} {'then ms':>8} "
           f"{'frames':>7}  what the window showed then")
-    gaps, loops, afters, thens, faults = [], [], [], [], 0
+    gaps, loops, afters, thens, timelines, faults = [], [], [], [], [], 0
     for old, new, at, since in changes:
         on = at - since
         gap = on - LOOP_S
@@ -560,8 +572,15 @@ def report_gaps(result, pal):
         frames.discard(None)
         last = next((samples[k][0] for k in range(k_since, k_last + 1)
                      if is_movie(samples[k][2], old, pal) and samples[k][2][3] == FRAMES - 1), None)
+        steps = {"outgoing last seen": old_until - since, "incoming first frame": on}
+        for step, when in result["marks"]:
+            if step in CHANGE_STEPS and since < when <= at and step not in steps:
+                steps[step] = when - since
         if last is not None:
             loop = last - since + 1 / FPS
+            steps = {k: v - loop for k, v in steps.items()}
+            steps["outgoing movie's loop over (its last frame's time)"] = 0.0
+            timelines.append(steps)
             loops.append(loop)
             afters.append(old_until - since - loop)
             loop_text, after_text = f"{loop:7.3f}", f"{(old_until - since - loop) * 1000:9.0f}"
@@ -584,6 +603,14 @@ def report_gaps(result, pal):
               f"{statistics.median(afters) * 1000:.0f} ms")
     print(f"  from the outgoing movie's last sight to the incoming movie's first frame: median "
           f"{statistics.median(thens) * 1000:.0f} ms")
+    if timelines:
+        print(f"  a change step by step, ms from the end of the outgoing movie's loop, medians of "
+              f"{len(timelines)} (the player's marks and the screen):")
+        names = {n for t in timelines for n in t}
+        for name in sorted(names, key=lambda n: statistics.median([t[n] for t in timelines if n in t])):
+            values = [t[name] for t in timelines if name in t]
+            count = "" if len(values) == len(timelines) else f"  ({len(values)} changes)"
+            print(f"    {statistics.median(values) * 1000:7.0f}  {name}{count}")
     print(f"samples of another colour or size between two movies: {faults}")
     met = median <= GOAL_GAP_S and faults == 0
     print(f"goal: median change gap <= {GOAL_GAP_S * 1000:.0f} ms and no frame between two movies: "
