@@ -670,12 +670,27 @@ def starts(args, env, screen, pal, movies, work):
 def tree_pss_kb(root):
     """PSS in kB by kind: the player's own process, its web processes, and
     the others it started (network process, session bus, sandbox)."""
-    parts = {"player": 0, "web": 0, "others": 0}
+    parts = {"player": 0, "web": 0, "others": 0, "web anon": 0}
     for pid in ff.process_tree(root):
         kind = ("player" if pid == root else "web" if ff.command_name(pid).startswith("WebKitWebProces")
                 else "others")
         parts[kind] += ff.pss_kb(pid)
+        if kind == "web":
+            parts["web anon"] += anonymous_kb(pid)
     return parts
+
+
+def anonymous_kb(pid):
+    """A process's own anonymous memory: unlike PSS, it does not move when
+    other programs map the same libraries or end."""
+    try:
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            for line in f:
+                if line.startswith("Anonymous:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
 
 
 def soak(args, env, screen, pal, package, work):
@@ -686,7 +701,7 @@ def soak(args, env, screen, pal, package, work):
     print(f"soak: {args.soak} changes of ten one-second movies; PSS of the player and all its processes "
           f"every {args.every} changes")
     print(f"{'changes':>8} {'min':>6} {'PSS MB':>8} {'web MB':>8} {'player MB':>10} {'others MB':>10} "
-          f"{'stderr':>7}")
+          f"{'web anon':>9} {'stderr':>7}")
     try:
         while proc.poll() is None and changes < args.soak:
             now = time.monotonic()
@@ -699,14 +714,14 @@ def soak(args, env, screen, pal, package, work):
                     changes += 1
                     if changes % args.every == 0:
                         parts = tree_pss_kb(proc.pid)
-                        total = sum(parts.values()) / 1024
-                        web, player = parts["web"] / 1024, parts["player"] / 1024
+                        web, player, anon = parts["web"] / 1024, parts["player"] / 1024, parts["web anon"] / 1024
+                        total = web + player + parts["others"] / 1024
                         errors.flush()
                         with open(errors.name) as f:
                             lines = sum(1 for line in f if line.strip())
-                        points.append((changes, total, web))
+                        points.append((changes, total, web, anon))
                         print(f"{changes:8d} {(now - start) / 60:6.1f} {total:8.1f} {web:8.1f} {player:10.1f} "
-                              f"{total - web - player:10.1f} {lines:7d}", flush=True)
+                              f"{total - web - player:10.1f} {anon:9.1f} {lines:7d}", flush=True)
                 current = j
             time.sleep(0.03)
         ended = proc.poll()
@@ -723,9 +738,10 @@ def soak(args, env, screen, pal, package, work):
     if base is not None and points[-1][0] > base[0]:
         growth = points[-1][1] - base[1]
         web = points[-1][2] - base[2]
+        anon = points[-1][3] - base[3]
         per = growth * 1024 / (points[-1][0] - base[0])
-        print(f"growth after the first {base[0]} changes: {growth:+.1f} MB PSS (web process {web:+.1f} MB) "
-              f"over {points[-1][0] - base[0]} changes, {per:.0f} kB a change")
+        print(f"growth after the first {base[0]} changes: {growth:+.1f} MB PSS (web process {web:+.1f} MB, its "
+              f"anonymous memory {anon:+.1f} MB) over {points[-1][0] - base[0]} changes, {per:.0f} kB a change")
         print(f"goal: < {GOAL_SOAK_GROWTH_MB} MB after the first 100 over 2,000 changes: "
               f"{'met' if growth < GOAL_SOAK_GROWTH_MB and changes >= 2000 else 'NOT met'} "
               f"({growth:+.1f} MB over {changes} changes)")
