@@ -742,9 +742,13 @@ def soak(args, env, screen, pal, package, work):
         per = growth * 1024 / (points[-1][0] - base[0])
         print(f"growth after the first {base[0]} changes: {growth:+.1f} MB PSS (web process {web:+.1f} MB, its "
               f"anonymous memory {anon:+.1f} MB) over {points[-1][0] - base[0]} changes, {per:.0f} kB a change")
-        print(f"goal: < {GOAL_SOAK_GROWTH_MB} MB after the first 100 over 2,000 changes: "
-              f"{'met' if growth < GOAL_SOAK_GROWTH_MB and changes >= 2000 else 'NOT met'} "
-              f"({growth:+.1f} MB over {changes} changes)")
+        if changes >= 2000:
+            verdict = "met" if growth < GOAL_SOAK_GROWTH_MB else "NOT met"
+        else:
+            # A shorter run shows the rate, not the goal.
+            verdict = (f"not shown by {changes} changes; at this rate 2,000 would add "
+                       f"{per * (2000 - base[0]) / 1024:+.0f} MB")
+        print(f"goal: < {GOAL_SOAK_GROWTH_MB} MB PSS after the first 100 over 2,000 changes: {verdict}")
     print(f"changes seen: {changes}; stderr lines: {len(lines)}")
     kinds = {}
     for line in lines:
