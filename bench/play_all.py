@@ -498,7 +498,9 @@ def change_gaps(args, env, screen, pal, package, work):
             now = time.monotonic()
             if first_at is None and now - start > START_TIMEOUT:
                 break
-            if changes and now - changes[-1][2] > 10 * LOOP_S:
+            # A movie that stays for ten of its loops: the player stopped changing.
+            if since is not None and now - since > 10 * LOOP_S:
+                print(f"no change for {now - since:.0f} s: stopped waiting")
                 break
             s = sample(screen, pal)
             samples.append(s)
@@ -697,7 +699,7 @@ def soak(args, env, screen, pal, package, work):
     errors = open(os.path.join(work, "stderr-soak.txt"), "w+")
     start = time.monotonic()
     proc = launch(package, env, errors)
-    current, changes, points = None, 0, []
+    current, since, changes, points = None, None, 0, []
     print(f"soak: {args.soak} changes of ten one-second movies; PSS of the player and all its processes "
           f"every {args.every} changes")
     print(f"{'changes':>8} {'min':>6} {'PSS MB':>8} {'web MB':>8} {'player MB':>10} {'others MB':>10} "
@@ -706,6 +708,9 @@ def soak(args, env, screen, pal, package, work):
         while proc.poll() is None and changes < args.soak:
             now = time.monotonic()
             if current is None and now - start > START_TIMEOUT:
+                break
+            if current is not None and now - since > 10 * LOOP_S:
+                print(f"no change for {now - since:.0f} s: stopped waiting")
                 break
             s = sample(screen, pal)
             j = first_movie_frame(s[2], pal)
@@ -722,7 +727,7 @@ def soak(args, env, screen, pal, package, work):
                         points.append((changes, total, web, anon))
                         print(f"{changes:8d} {(now - start) / 60:6.1f} {total:8.1f} {web:8.1f} {player:10.1f} "
                               f"{total - web - player:10.1f} {anon:9.1f} {lines:7d}", flush=True)
-                current = j
+                current, since = j, s[0]
             time.sleep(0.03)
         ended = proc.poll()
     finally:
