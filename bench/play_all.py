@@ -19,6 +19,8 @@ X server (XGetImage through ctypes, no helper program).
   that moves each frame splits the time: the movie's own loop as drawn
   (first frame to the end of its last), the outgoing movie on screen after
   it, and the time from its last sight to the next movie's first frame;
+  the player's QUORVEL_TIMELINE marks of each change (movie given,
+  requested, started) are set against the screen;
 - the start (--starts N, 3 by default; 0 leaves it out): N launches of a
   package of one of the movies, every sample from the window's first paint
   to the movie's first frame classified: its stage colour and black are
@@ -439,7 +441,7 @@ def is_movie(state, i, pal):
 
 
 def first_movie_frame(state, pal):
-    """The index of the movie whose first frame this state is, or None."""
+    """The index of the movie this state shows whole at its own size, or None."""
     if isinstance(state, tuple) and state[0] == "movie" and same_size(state[2], pal.movies[state[1]]["size"]):
         return state[1]
     return None
