@@ -797,6 +797,8 @@ def main():
                       f"{FRAMES} frames at {FPS} fps)")
                 report_gaps(result, pal)
                 print(f"stderr lines: {len(result['stderr'])}")
+                for line in list(dict.fromkeys(line.rstrip() for line in result["stderr"]))[:3]:
+                    print(f"  {line[:160]}")
                 print()
             if args.starts:
                 starts(args, env, screen, pal, movies, work)
