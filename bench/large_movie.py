@@ -60,7 +60,7 @@ def run(package, env):
         web = [p for p in ff.process_tree(proc.pid) if ff.command_name(p).startswith("WebKitWebProces")]
         peak["player"] = max(peak["player"], anon_kb(proc.pid))
         peak["web"] = max([peak["web"]] + [anon_kb(p) for p in web])
-        if first is None and ff.pixel(env) == ff.BACKGROUND:
+        if first is None and ff.pixel(env) == ff.DRAWING:
             first = time.monotonic()
         if first is not None and time.monotonic() - first > SETTLE:
             break

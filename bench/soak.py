@@ -6,7 +6,9 @@ movie changes seen on screen and the warnings on stderr per movie change.
 usage: bench/soak.py [MINUTES] [--build BUILD_DIR] [--every SECONDS]
 
 The movies are the e2e suite's small, medium and large one-second loops
-(built by quorvel-e2e-movies), packed with --play-all.
+(built by quorvel-e2e-movies), packed with --play-all. For a run counted in
+movie changes, with the PSS of all the player's processes every 100
+changes, see play_all.py --soak.
 """
 import argparse
 import os
