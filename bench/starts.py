@@ -183,8 +183,10 @@ def main():
         xvfb.terminate()
         shutil.rmtree(scratch, ignore_errors=True)
 
-    print("%d starts of the sample (%s), %s, %d cores, load average %.1f before; watch limit %.0f s + %.0f s"
-          % (len(results), os.path.basename(player), began, os.cpu_count(), load_before, args.limit, args.margin))
+    print("%d starts of the sample (%s), %s to %s, %d cores, load average %.1f before and %.1f after; "
+          "watch limit %.0f s + %.0f s"
+          % (len(results), os.path.basename(player), began, time.strftime("%H:%M UTC", time.gmtime()),
+             os.cpu_count(), load_before, os.getloadavg()[0], args.limit, args.margin))
     print("%-12s %-5s %6s %6s %8s %8s %9s %10s %10s" % ("kind", "load", "starts", "frame", "message", "neither",
                                                       "restarts", "median s", "slowest s"))
 
