@@ -144,7 +144,7 @@ def main():
     os.mkdir(registered_home)
     deadline = args.limit + args.margin
     results = []
-    began = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
+    began = time.strftime("%Y-%m-%d %H:%M", time.gmtime())
     load_before = os.getloadavg()[0]
     try:
         setup = watch([player], dict(env, HOME=registered_home, TMPDIR=registered_home), deadline,
