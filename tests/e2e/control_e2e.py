@@ -198,13 +198,15 @@ class ControlTest(player_e2e.PlayerTest):
         self.placed_at(312, 234, 400, 300)
         # The half-pixel bar at x = 100 fills device column 312 + 200 and
         # only that one: drawn at the movie's resolution and scaled up, it
-        # would be two grey columns. Read once the frame holds still: the
-        # engine's first frames can come before it knows the screen's scale.
-        row = self.still_row(511, 384, 3, lambda seen: seen[1] != (0, 0, 0))
+        # would be two grey columns. Read from a frame that holds still and
+        # shows the movie's black stage a few columns either side: before
+        # the movie's first frame the view shows white for a moment.
+        black = (0, 0, 0)
+        row = self.still_row(509, 384, 7, lambda seen: seen[0] == seen[6] == black and seen[3] != black)
         self.assertTrue(row, "the movie never showed")
-        self.assertTrue(all(abs(a - b) <= 3 for a, b in zip(row[1], (0xFF, 0xFF, 0xFF))),
+        self.assertTrue(all(abs(a - b) <= 3 for a, b in zip(row[3], (0xFF, 0xFF, 0xFF))),
                         "the bar is not one white device pixel: %s" % (row,))
-        self.assertEqual([row[0], row[2]], [(0, 0, 0)] * 2, "the bar is wider than one device pixel: %s" % (row,))
+        self.assertEqual([row[2], row[4]], [black] * 2, "the bar is wider than one device pixel: %s" % (row,))
         self.x("xdotool", "key", "Escape")
         self.x("xdotool", "keyup", "Escape")
         self.assertEqual(self.ended(), 0)
