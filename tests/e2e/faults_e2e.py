@@ -6,13 +6,11 @@ unusable data folder, and the progress window of a large package.
     faults_e2e.py --build BUILD_DIR [unittest arguments, e.g. Suite.test_each_signal_empties_the_workspace]
 """
 
-import argparse
 import os
 import shutil
 import signal
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import control_e2e  # noqa: E402
@@ -286,9 +284,9 @@ class Suite(control_e2e.ControlTest):
         """WebKitGTK hidden in a mount namespace of the player's own: one box
         that names it and its package, then status 4, nothing unpacked."""
         if os.geteuid() != 0 or not shutil.which("unshare"):
-            self.skipTest("hiding a library needs root and unshare")
+            player_e2e.skip_or_fail(self, "hiding a library needs root and unshare")
         if subprocess.run(["unshare", "-m", "true"], stderr=subprocess.DEVNULL).returncode != 0:
-            self.skipTest("no mount namespace here")
+            player_e2e.skip_or_fail(self, "no mount namespace here")
         libraries = subprocess.run(["ldd", os.path.join(player_e2e.BUILD, "libquorvel-flash.so")],
                                    capture_output=True, text=True).stdout
         engine = [line.split("=>")[1].split()[0] for line in libraries.splitlines()
@@ -407,8 +405,4 @@ for name in dir(control_e2e.ControlTest):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    args, rest = parser.parse_known_args()
-    player_e2e.BUILD = os.path.abspath(args.build)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    player_e2e.main()

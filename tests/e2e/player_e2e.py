@@ -353,15 +353,34 @@ def own_tests_only(suite, base):
             setattr(suite, name, None)
 
 
+# The status of a run whose every test skipped; ctest reports such a test
+# as skipped (its SKIP_RETURN_CODE), not as passed.
+SKIPPED_STATUS = 77
+
+
+def skip_or_fail(test, reason):
+    """Skips `test` for want of root or a mount namespace, or fails it where
+    the run must have them (QUORVEL_REQUIRE_ROOT_TESTS=1, as in CI)."""
+    if os.environ.get("QUORVEL_REQUIRE_ROOT_TESTS") == "1":
+        test.fail(reason + " (QUORVEL_REQUIRE_ROOT_TESTS=1: this run must have them)")
+    test.skipTest(reason)
+
+
 def main():
     """Runs the tests of the __main__ module: --build BUILD_DIR, then the
-    arguments of unittest (e.g. Suite.test_name)."""
+    arguments of unittest (e.g. Suite.test_name). Ends with 0 when they
+    passed, 1 when one failed, SKIPPED_STATUS when every one skipped."""
     global BUILD
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     args, rest = parser.parse_known_args()
     BUILD = os.path.abspath(args.build)
-    unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2)
+    result = unittest.main(module="__main__", argv=[sys.argv[0]] + rest, verbosity=2, exit=False).result
+    if not result.wasSuccessful():
+        sys.exit(1)
+    if result.testsRun > 0 and len(result.skipped) == result.testsRun:
+        sys.exit(SKIPPED_STATUS)
+    sys.exit(0)
 
 
 if __name__ == "__main__":
