@@ -50,6 +50,7 @@ CEngineSupervisor::~CEngineSupervisor()
 
 void CEngineSupervisor::Stop()
 {
+    m_bStopped = true;
     StopAll();
     if (m_nEndPause)
         g_source_remove(m_nEndPause);
@@ -146,7 +147,7 @@ void CEngineSupervisor::Failed(const std::string& why)
 {
     // A player asked to end takes its web processes with it: nothing of
     // theirs is started again.
-    if (platform::ProcessEnding())
+    if (platform::ProcessEnding() || m_bStopped)
         return;
     StopAll();
     if (m_bPrepared) {
@@ -167,7 +168,7 @@ void CEngineSupervisor::WebProcessEnded(int reason)
     // Only the control ends a process through the view, and it starts the
     // next one itself: should this news come after the new page is up, it
     // must not mark that page as gone.
-    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+    if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || m_bStopped)
         return;
     StopAll();
     if (m_bPrepared) {

@@ -71,6 +71,8 @@ private:
     SActions m_actions;
     bool m_bPrepared { false };
     bool m_bBroken { false };
+    // The view is going: nothing it hears of its engine is acted on.
+    bool m_bStopped { false };
     unsigned m_nPageWatch { 0 };
     // The engine's watch: its timeout, what it watches, its limit.
     unsigned m_nWatch { 0 };

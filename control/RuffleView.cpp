@@ -25,7 +25,10 @@ constexpr const char* PageUrl = "quorvel-control://engine/index.html";
 // Every page the process loads has an identity of its own, in its address.
 unsigned s_nPagesLoaded = 0;
 // How long the view waits, as it goes, for the movie to write what it saved.
-constexpr gint64 UnloadWaitMicroseconds = 2 * G_USEC_PER_SEC;
+// The page answers at once on an idle machine; a loaded one can hold its web
+// process back for seconds, and what the movie saved is lost if the view
+// goes first. A web process that ends meanwhile ends the wait.
+constexpr gint64 UnloadWaitMicroseconds = 10 * G_USEC_PER_SEC;
 
 std::string ColourToCss(LONG rgb)
 {
@@ -149,10 +152,14 @@ CRuffleView::~CRuffleView()
     if (m_bPageReady && m_nMovieGeneration > 0) {
         Command("unload");
         gint64 deadline = g_get_monotonic_time() + UnloadWaitMicroseconds;
-        while (!m_bUnloaded && g_get_monotonic_time() < deadline) {
+        while (!m_bUnloaded && m_bPageReady && g_get_monotonic_time() < deadline) {
             if (!g_main_context_iteration(nullptr, FALSE))
                 g_usleep(1000);
         }
+        if (!m_bUnloaded)
+            platform::Say(
+                "the movie engine did not answer as the player ended; what the movie saved last may be "
+                "lost");
     }
     CPackageServer::Attach(m_pView, nullptr);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(m_pView), this);

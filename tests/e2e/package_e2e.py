@@ -379,6 +379,31 @@ class Suite(control_e2e.ControlTest):
         for leftover in (".cache/webkitgtk", ".local/share/webkitgtk", "data/webkitgtk"):
             self.assertFalse(os.path.exists(os.path.join(self.scratch, leftover)), leftover)
 
+    def test_a_count_saved_as_the_player_ends_outlives_an_engine_that_answers_late(self):
+        """The web process answers the end of the run 3 s late, as on a
+        loaded machine: what the movie saved is written all the same, and
+        the next run finds it."""
+        game = self.build([os.path.join(self.movies, "counter.swf"), os.path.join(self.movies, "part2.swf")],
+                          "--main", "counter.swf")
+        self.start(game)
+        self.placed_at(312, 234, 400, 300)
+        self.assertTrue(self.square_shows(1, RED), "the movie never showed")
+        frozen = self.web_processes()
+        self.assertTrue(frozen, "no web process under the player")
+        for pid in frozen:
+            os.kill(pid, signal.SIGSTOP)
+        try:
+            self.x("xdotool", "key", "Escape")
+            time.sleep(3.0)
+        finally:
+            for pid in frozen:
+                os.kill(pid, signal.SIGCONT)
+        self.assertEqual(self.ended(), 0)
+        self.assertEqual(len(self.saved_folders()), 1, "the count was lost: " + self.stderr_text())
+        self.assertNotIn("starting it again", self.stderr_text())
+        self.start(game)
+        self.assertEqual(self.ended(control_e2e.ENGINE_START), 0)
+
     def test_play_all_plays_a_movie_stored_under_a_folder(self):
         inputs = self.folder("levels", {"intro.swf": "small.swf", "levels/one.swf": "medium.swf"})
         self.start(self.build([inputs], "--play-all"))
