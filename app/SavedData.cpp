@@ -1,10 +1,10 @@
 #include "app/SavedData.h"
 
 #include "platform/DataFolder.h"
+#include "platform/ExecutablePath.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -46,9 +46,7 @@ CString EffectivePackageId(const CString& packageId, const CString& executablePa
 
 CString RunningExecutablePath()
 {
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-    return n > 0 && std::size_t(n) < sizeof buffer ? CString(buffer, std::size_t(n)) : CString();
+    return platform::ExecutablePath();
 }
 
 CString SavedDataFolder(const CString& packageId, const CString& fallbackId)

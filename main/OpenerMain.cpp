@@ -7,6 +7,7 @@
 #include "app/PlayerSeams.h"
 #include "main/OpenerVersion.h"
 #include "main/PlayerProcess.h"
+#include "platform/ExecutablePath.h"
 #include "platform/Say.h"
 #include "platform/gtk/GtkMessageBoxPresenter.h"
 
@@ -78,24 +79,12 @@ public:
     }
 };
 
-// The folder of this executable.
-std::string SelfFolder()
-{
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return ".";
-    std::string path(buffer, size_t(n));
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
 // The control installed with the opener: beside it in the build tree, in
 // ../lib/quorvel from an installed bin/. Empty when there is none.
 std::string InstalledControl()
 {
     for (const char* place : { "/libquorvel-flash.so", "/../lib/quorvel/libquorvel-flash.so" }) {
-        std::string candidate = SelfFolder() + place;
+        std::string candidate = platform::ExecutableFolder() + place;
         struct stat info { };
         if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode))
             return candidate;

@@ -5,6 +5,7 @@
 #include "tools/pack/ReadyZip.h"
 #include "tools/pack/Result.h"
 
+#include "platform/ExecutablePath.h"
 #include "platform/ResourceTable.h"
 #include "platform/pixbuf/IconImages.h"
 
@@ -12,20 +13,8 @@
 #include <cstring>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-std::string SelfFolder()
-{
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return ".";
-    std::string path(buffer, size_t(n));
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
 
 bool Exists(const std::string& path)
 {
@@ -37,7 +26,7 @@ bool Exists(const std::string& path)
 std::optional<std::string> FindBeside(const std::string& name)
 {
     for (const char* folder : { "/", "/../lib/quorvel/" }) {
-        std::string candidate = SelfFolder() + folder + name;
+        std::string candidate = platform::ExecutableFolder() + folder + name;
         if (Exists(candidate))
             return candidate;
     }
@@ -60,8 +49,8 @@ Result<void> MapInput(ResourceInput& input, const char* what)
 
 void LocateCarriedFiles(const BuildOptions& options, CarriedFiles& files)
 {
-    files.player.path
-        = options.player.value_or(FindBeside("quorvel-player").value_or(SelfFolder() + "/quorvel-player"));
+    files.player.path = options.player.value_or(
+        FindBeside("quorvel-player").value_or(platform::ExecutableFolder() + "/quorvel-player"));
     if (options.control) {
         files.control.path = *options.control;
     } else if (!options.noControl) {
