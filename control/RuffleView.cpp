@@ -13,6 +13,7 @@
 #include "platform/HostPath.h"
 #include "platform/Say.h"
 #include "platform/Timeline.h"
+#include "platform/gtk/ProcessEnding.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -156,7 +157,9 @@ CRuffleView::~CRuffleView()
             if (!g_main_context_iteration(nullptr, FALSE))
                 g_usleep(1000);
         }
-        if (!m_bUnloaded)
+        // A signal that ends the player ends its web processes too: that is
+        // no news to whoever sent it.
+        if (!m_bUnloaded && !platform::ProcessEnding())
             platform::Say(
                 "the movie engine did not answer as the player ended; what the movie saved last may be "
                 "lost");
