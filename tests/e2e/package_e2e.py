@@ -246,7 +246,6 @@ class Suite(control_e2e.ControlTest):
         # white or any other colour there is a flash.
         game = self.build([os.path.join(self.movies, "part2.swf")], "--main", "part2.swf")
         screen = player_e2e.ScreenSampler(self.display.name)
-        self.addCleanup(screen.close)
         self.stderr_path = os.path.join(self.scratch, "stderr.txt")
         with open(self.stderr_path, "w") as stderr:
             self.player = subprocess.Popen([game], env=self.env, stdout=subprocess.DEVNULL, stderr=stderr)
@@ -256,24 +255,27 @@ class Suite(control_e2e.ControlTest):
             return all(abs(p - q) <= 8 for p, q in zip(a, b))
 
         first_paint, first_frame, flashes = None, None, {}
-        while time.monotonic() - start < control_e2e.ENGINE_START and self.player.poll() is None:
-            box = screen.window()
-            at = screen.grab(box) if box and box[2:] == (400, 300) else None
-            if at is None:
-                time.sleep(0.002)
-                continue
-            now = time.monotonic() - start
-            first_paint = first_paint if first_paint is not None else now
-            if near(at(50, 50), GREEN):
-                first_frame = now
-                break
-            for y in range(0, 300, 4):
-                for x in range(0, 400, 4):
-                    if 6 <= x <= 94 and 6 <= y <= 94:
-                        continue
-                    colour = at(x, y)
-                    if not near(colour, BLUE) and not near(colour, (0, 0, 0)):
-                        flashes.setdefault("#%02x%02x%02x" % colour, round((now - first_paint) * 1000))
+        try:
+            while time.monotonic() - start < control_e2e.ENGINE_START and self.player.poll() is None:
+                box = screen.window()
+                at = screen.grab(box) if box and box[2:] == (400, 300) else None
+                if at is None:
+                    time.sleep(0.002)
+                    continue
+                now = time.monotonic() - start
+                first_paint = first_paint if first_paint is not None else now
+                if near(at(50, 50), GREEN):
+                    first_frame = now
+                    break
+                for y in range(0, 300, 4):
+                    for x in range(0, 400, 4):
+                        if 6 <= x <= 94 and 6 <= y <= 94:
+                            continue
+                        colour = at(x, y)
+                        if not near(colour, BLUE) and not near(colour, (0, 0, 0)):
+                            flashes.setdefault("#%02x%02x%02x" % colour, round((now - first_paint) * 1000))
+        finally:
+            screen.close()
         self.assertIsNotNone(first_frame, "the movie's first frame never showed")
         self.assertEqual(flashes, {}, "colours other than the stage's and black before the first frame "
                          "(colour: ms after the first paint)")

@@ -84,7 +84,9 @@ _X_ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void
 
 class ScreenSampler:
     """The display's pixels read straight from the X server (XGetImage through
-    ctypes), fast enough to see what a window shows for a few milliseconds."""
+    ctypes), fast enough to see what a window shows for a few milliseconds.
+    Closed before its display is: a connection the server dropped ends the
+    program."""
 
     def __init__(self, display):
         x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
