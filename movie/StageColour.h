@@ -13,5 +13,5 @@
 //
 // Nothing when the first frame sets no colour, or when the movie cannot be
 // read that far: of a compressed movie at most `limit` bytes of body are
-// decoded.
-std::optional<DWORD> FirstFrameStageColour(std::span<const BYTE> movie, std::size_t limit = 1u << 20);
+// decoded, so that finding the colour never holds the start up.
+std::optional<DWORD> FirstFrameStageColour(std::span<const BYTE> movie, std::size_t limit = 64 * 1024);
