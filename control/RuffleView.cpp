@@ -9,6 +9,7 @@
 #include "control/PackageFiles.h"
 #include "control/PageMessages.h"
 #include "control/WebContext.h"
+#include "movie/StageColour.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
 #include "platform/Say.h"
@@ -365,6 +366,8 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);
 
     m_bCjkText = MovieShowsCjkText(bytes);
+    std::optional<DWORD> stage = FirstFrameStageColour(bytes);
+    m_strStageColour = stage ? ColourToCss(LONG(*stage)) : std::string();
     movie->plan = PlanFrameReports(bytes);
     bool reporting = movie->plan.has_value();
     // A movie that cannot report its frames goes as it is: from its file,
@@ -397,7 +400,19 @@ void CRuffleView::StartMovie()
         .Add("url", PackageUrl(m_strMovieName))
         .Add("base", PackageBase)
         .Add("scale", s_scales[m_nScaleMode]);
-    AddBackground(movie, "background");
+    // Without a colour of the control's, the stage colour of the movie's
+    // first frame: the engine clears to white until that tag runs, which
+    // shows as a flash before the movie's first frame. The view and the
+    // page show it too until the engine draws.
+    const std::string& background = m_strBackground.empty() ? m_strStageColour : m_strBackground;
+    if (background.empty())
+        movie.AddNull("background");
+    else
+        movie.Add("background", background);
+    GdkRGBA viewColour { 0, 0, 0, 1 };
+    if (!background.empty())
+        gdk_rgba_parse(&viewColour, background.c_str());
+    webkit_web_view_set_background_color(m_pView, &viewColour);
     if (m_bCjkText)
         movie.AddJson("fonts", SystemFonts().ConfigScript());
     else

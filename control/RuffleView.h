@@ -97,6 +97,9 @@ private:
     bool m_bWarm { false };
     LONG m_nScaleMode { 0 };
     std::string m_strBackground {};
+    // The current movie's stage colour from its first frame, as CSS; empty
+    // when it sets none there.
+    std::string m_strStageColour {};
     // The current movie's name in the package, and its file, to start it
     // again in a new web process.
     std::string m_strMovieName {};

@@ -97,6 +97,12 @@ INT_PTR CDialog::DoModal()
     return m_nModalResult;
 }
 
+void CDialog::SetBackgroundColor(COLORREF colour)
+{
+    if (m_hWnd)
+        platform::GetWindowBackend().SetBackgroundColor(m_hWnd, colour);
+}
+
 void CDialog::EndDialog(int result)
 {
     m_nModalResult = result;

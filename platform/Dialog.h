@@ -25,6 +25,10 @@ public:
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
 
+    // The colour the window shows where nothing in it has painted yet
+    // (black until set); from OnInitDialog on, before the window is shown.
+    void SetBackgroundColor(COLORREF colour);
+
     BOOL IsEnded() const { return m_bEnded; }
     int GetDefID() const { return m_nDefId; }
 

@@ -24,6 +24,7 @@ public:
     void SetWindowText(HWND, const CString&) override { }
     void SetIcon(HWND, HICON, BOOL) override { }
     void Invalidate(HWND) override { }
+    void SetBackgroundColor(HWND, COLORREF) override { }
     HDC BeginPaint(HWND) override { return nullptr; }
     void EndPaint(HWND, HDC) override { }
     void DrawIcon(HDC, int, int, HICON) override { }

@@ -40,6 +40,10 @@ public:
     virtual void SetWindowText(HWND window, const CString& text) = 0;
     virtual void SetIcon(HWND window, HICON icon, BOOL big) = 0;
     virtual void Invalidate(HWND window) = 0;
+    // What a top-level window's background is erased with before anything
+    // in it paints, as its class's background brush would be: black until
+    // set. The window system's own colour never shows.
+    virtual void SetBackgroundColor(HWND window, COLORREF colour) = 0;
 
     // The drawing surface of the paint in progress for `window` (null
     // outside one), and drawing on it.

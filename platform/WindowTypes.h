@@ -22,6 +22,25 @@ using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 
+// A colour as 0x00BBGGRR.
+using COLORREF = DWORD;
+constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue)
+{
+    return COLORREF(red) | COLORREF(green) << 8 | COLORREF(blue) << 16;
+}
+constexpr BYTE GetRValue(COLORREF colour)
+{
+    return BYTE(colour);
+}
+constexpr BYTE GetGValue(COLORREF colour)
+{
+    return BYTE(colour >> 8);
+}
+constexpr BYTE GetBValue(COLORREF colour)
+{
+    return BYTE(colour >> 16);
+}
+
 struct POINT {
     LONG x { 0 };
     LONG y { 0 };

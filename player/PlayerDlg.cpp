@@ -99,11 +99,15 @@ BOOL CPlayerDlg::OnInitDialog()
 
     // A main movie that cannot be read keeps the 640 x 480 window; the
     // control is still asked to load it and shows what it makes of it.
+    // Until the movie draws, the window shows the stage colour its header
+    // gives, or black.
     try {
         DWORD colour = NoBackgroundColor;
         MovieSize size = ReadMovieHeader(m_strWorkspace + "\\" + mainMovie, colour);
         m_nWidth = size.width;
         m_nHeight = size.height;
+        if (colour != NoBackgroundColor)
+            SetBackgroundColor(RGB(BYTE(colour >> 16), BYTE(colour >> 8), BYTE(colour)));
     } catch (const CFileException&) {
     }
 

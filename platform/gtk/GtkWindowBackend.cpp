@@ -55,7 +55,10 @@ HWND CGtkWindowBackend::CreateTopLevel(CWnd* owner, SIZE size, DWORD style, DWOR
     gtk_window_set_skip_taskbar_hint(GTK_WINDOW(widget), (exStyle & WS_EX_APPWINDOW) == 0);
     gtk_window_set_resizable(GTK_WINDOW(widget), TRUE);
     gtk_window_set_gravity(GTK_WINDOW(widget), GDK_GRAVITY_NORTH_WEST);
-    gtk_widget_set_app_paintable(widget, FALSE);
+    // The window paints its own background (its colour, black until the
+    // owner gives one), never the theme's: until the controls in it draw,
+    // the person sees that colour and not the desktop's grey.
+    gtk_widget_set_app_paintable(widget, TRUE);
 
     window->fixed = gtk_fixed_new();
     gtk_container_add(GTK_CONTAINER(widget), window->fixed);
@@ -88,6 +91,7 @@ HWND CGtkWindowBackend::CreateTopLevel(CWnd* owner, SIZE size, DWORD style, DWOR
         window.get());
     g_signal_connect(widget, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer data) -> gboolean {
         auto* self = static_cast<Window*>(data);
+        PaintBackground(cr, self->background);
         self->paint = cr;
         CWnd::DeliverMessage(reinterpret_cast<HWND>(self), WM_PAINT, 0, 0);
         self->paint = nullptr;

@@ -43,6 +43,7 @@ public:
     void SetWindowText(HWND window, const CString& text) override;
     void SetIcon(HWND window, HICON icon, BOOL big) override;
     void Invalidate(HWND window) override;
+    void SetBackgroundColor(HWND window, COLORREF colour) override;
     HDC BeginPaint(HWND window) override;
     void EndPaint(HWND window, HDC dc) override;
     void DrawIcon(HDC dc, int x, int y, HICON icon) override;
@@ -66,10 +67,13 @@ public:
         bool ended { false };
         GMainLoop* loop { nullptr };
         cairo_t* paint { nullptr };
+        COLORREF background { RGB(0, 0, 0) }; // top-level windows only
     };
 
 private:
     static void HandleEvent(GdkEvent* event, void* self);
+    // Fills the paint in progress with a top-level window's background.
+    static void PaintBackground(cairo_t* cr, COLORREF colour);
     void Dispatch(GdkEvent* event);
     Window* Find(HWND window);
     GdkPixbuf* Pixbuf(HICON icon);

@@ -50,6 +50,24 @@ void CGtkWindowBackend::Invalidate(HWND handle)
         gtk_widget_queue_draw(window->widget);
 }
 
+void CGtkWindowBackend::SetBackgroundColor(HWND handle, COLORREF colour)
+{
+    Window* window = Find(handle);
+    if (!window || !window->fixed || window->background == colour)
+        return;
+    window->background = colour;
+    gtk_widget_queue_draw(window->widget);
+}
+
+void CGtkWindowBackend::PaintBackground(cairo_t* cr, COLORREF colour)
+{
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgb(cr, GetRValue(colour) / 255.0, GetGValue(colour) / 255.0, GetBValue(colour) / 255.0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
 HDC CGtkWindowBackend::BeginPaint(HWND handle)
 {
     Window* window = Find(handle);

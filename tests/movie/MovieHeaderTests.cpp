@@ -1,4 +1,5 @@
 #include "movie/MovieHeader.h"
+#include "movie/StageColour.h"
 
 #include "platform/FileException.h"
 #include "platform/MessageBox.h"
@@ -332,4 +333,36 @@ TEST_F(MovieHeader, DamagedOrTruncatedLzmaMoviesGiveZeroSize)
         Read(SampleMovie().Build({ .compression = MovieCompression::Lzma, .declaredLength = 8 + 9 }), colour),
         (MovieSize { 550, 400 }));
     EXPECT_EQ(colour, Untouched);
+}
+
+// The stage colour the control gives the engine from the start: the first
+// frame's colour, wherever in that frame it is set and however the movie is
+// compressed; a colour set later, or never, is none.
+TEST(StageColour, OnlyTheFirstFramesFirstColourCounts)
+{
+    CMovieWriter late(SwfRect::FromPixels(100, 100), 12);
+    late.ShowFrame();
+    late.SetBackgroundColor(SwfRgb::FromHex(0x336699));
+    late.ShowFrame();
+    CMovieWriter none(SwfRect::FromPixels(100, 100), 12);
+    none.ShowFrame();
+    CMovieWriter attributed(SwfRect::FromPixels(100, 100), 12);
+    attributed.AddTag(69, { 0x08, 0, 0, 0 }); // FileAttributes: networking allowed
+    CShape shape(SwfRgb::FromHex(0xFF0000));
+    shape.AddRectangle(0, 0, 200, 200);
+    attributed.DefineShape(1, shape);
+    attributed.SetBackgroundColor(SwfRgb::FromHex(0x102030), TagForm::Long);
+    attributed.SetBackgroundColor(SwfRgb::FromHex(0xFFFFFF));
+    attributed.ShowFrame();
+
+    for (MovieCompression compression :
+        { MovieCompression::Stored, MovieCompression::Zlib, MovieCompression::Lzma }) {
+        EXPECT_EQ(FirstFrameStageColour(attributed.Build({ .compression = compression })), 0x102030u);
+        EXPECT_EQ(FirstFrameStageColour(late.Build({ .compression = compression })), std::nullopt);
+        EXPECT_EQ(FirstFrameStageColour(none.Build({ .compression = compression })), std::nullopt);
+    }
+    std::vector<BYTE> cut = attributed.Build();
+    cut.resize(cut.size() - 12); // within the colour tag
+    EXPECT_EQ(FirstFrameStageColour(cut), std::nullopt);
+    EXPECT_EQ(FirstFrameStageColour({}), std::nullopt);
 }

@@ -165,6 +165,23 @@ TEST_F(PlayerDlgTest, SetUpTitlesTheWindowAndDrivesTheControlInOrder)
     EXPECT_EQ(dialog.SendMessage(WM_QUERYDRAGICON), LRESULT(dialog.m_hIcon));
 }
 
+// Before the control draws, the window shows the main movie's stage colour
+// from its header, black without one; the control is left to find the
+// colour itself, as a movie's own.
+TEST_F(PlayerDlgTest, TheWindowShowsTheStageColourOfTheHeaderElseBlack)
+{
+    WriteMovie("main.swf", 550, 400, 0x336699);
+    WriteSettings("[SETTINGS]\r\nmainmovie=main.swf\r\n");
+    Open();
+    EXPECT_EQ(Window().background, RGB(0x33, 0x66, 0x99));
+    EXPECT_TRUE(Control().CallsTo(CShockwaveFlash::dispidBackgroundColor).empty());
+    m_dialog.reset();
+
+    WriteMovie("main.swf", 550, 400);
+    Open();
+    EXPECT_EQ(Window().background, RGB(0, 0, 0));
+}
+
 TEST_F(PlayerDlgTest, FullScreenStartStoresTheScreenSizeAsTheWindowedSize)
 {
     WriteMovie("main.swf", 550, 400);

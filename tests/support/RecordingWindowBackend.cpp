@@ -116,6 +116,12 @@ void CRecordingWindowBackend::SetWindowText(HWND handle, const CString& text)
         window->title = text;
 }
 
+void CRecordingWindowBackend::SetBackgroundColor(HWND handle, COLORREF colour)
+{
+    if (Window* window = Find(handle))
+        window->background = colour;
+}
+
 void CRecordingWindowBackend::SetIcon(HWND handle, HICON icon, BOOL big)
 {
     if (Window* window = Find(handle))

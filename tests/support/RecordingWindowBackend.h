@@ -23,6 +23,7 @@ public:
         bool topmost { false };
         bool destroyed { false };
         CString title {};
+        COLORREF background { RGB(0, 0, 0) };
         HICON bigIcon { nullptr };
         HICON smallIcon { nullptr };
         std::vector<RECT> placements {}; // every SetWindowPos that moved or sized it
@@ -46,6 +47,7 @@ public:
     void SetWindowText(HWND window, const CString& text) override;
     void SetIcon(HWND window, HICON icon, BOOL big) override;
     void Invalidate(HWND) override { }
+    void SetBackgroundColor(HWND window, COLORREF colour) override;
     HDC BeginPaint(HWND window) override;
     void EndPaint(HWND, HDC) override { }
     void DrawIcon(HDC dc, int x, int y, HICON icon) override;
