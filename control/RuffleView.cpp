@@ -9,6 +9,9 @@
 #include "control/PackageFiles.h"
 #include "control/PageMessages.h"
 #include "control/WebContext.h"
+#include "movie/MovieBody.h"
+#include "movie/MovieFile.h"
+#include "movie/TagReader.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
 #include "platform/Say.h"
@@ -58,6 +61,31 @@ void AddPageScripts(WebKitUserContentManager* content)
         const EngineFile* file = FindEngineFile("timeline.js");
         AddPageScript(content, std::string(file->bytes.begin(), file->bytes.end()).c_str());
     }
+}
+
+constexpr WORD TagSetBackgroundColor = 9;
+
+// The colour the movie's first tag sets, as the page writes colours; empty
+// when its first tag sets none or it cannot be read.
+std::string OwnBackground(std::span<const BYTE> bytes)
+{
+    CMovieFile file(bytes);
+    std::optional<CMovieBody> body = file.WholeBody();
+    if (!body || !body->FrameHeader())
+        return {};
+    std::optional<MovieTag> tag = body->Tags().Next();
+    if (!tag || tag->code != TagSetBackgroundColor || tag->body.size() < 3)
+        return {};
+    return ColourToCss(LONG(tag->body[0]) << 16 | LONG(tag->body[1]) << 8 | LONG(tag->body[2]));
+}
+
+// The folder and name of a movie's file in the package, from its host path.
+std::pair<std::string, std::string> SplitMoviePath(const std::string& host)
+{
+    size_t slash = host.rfind('/');
+    if (slash == std::string::npos)
+        return { ".", host };
+    return { host.substr(0, slash ? slash : 1), host.substr(slash + 1) };
 }
 
 } // namespace
@@ -271,6 +299,10 @@ void CRuffleView::HandleMessage(const PageMessage& message)
             m_supervisor.MovieStarted();
             FocusMovie();
         }
+    } else if (type == "unprepared") {
+        // The page could not make the movie ready: it loads as usual.
+        if (message.load == std::to_string(m_nPrepareGeneration))
+            DropPrepared();
     } else if (type == "unloaded") {
         m_bUnloaded = true;
     } else if (type == "console") {
@@ -341,6 +373,28 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     auto host = platform::ToHostPath(path.c_str());
     if (!host)
         return false;
+    auto [folder, name] = SplitMoviePath(*host);
+    // The prepared movie is the page's already, when it was made as this
+    // load would make it: the page swaps it in.
+    if (!m_strPreparedPath.empty() && path == m_strPreparedPath && m_bPageReady && !m_bMoviePending
+        && m_nPreparedScale == m_nScaleMode
+        && (m_strBackground.empty() || m_strBackground == m_strPreparedBackground)) {
+        platform::TimelineMark("movie given");
+        m_strMoviePath = path;
+        m_strMovieName = name;
+        m_bCjkText = m_bPreparedCjk;
+        // What is left to serve of it (nothing once the engine has it) is
+        // the current movie's now.
+        m_package.SetMovie(std::move(folder), m_strMovieName, m_package.TakePrepared());
+        m_strPreparedPath.clear();
+        ++m_nMovieGeneration;
+        m_nFrame = m_bPreparedReporting ? 0 : QV_FRAME_UNCOUNTED;
+        m_bMoviePending = true;
+        m_bStartPrepared = true;
+        m_supervisor.MovieGiven(m_nPreparedSize);
+        StartMovie();
+        return true;
+    }
     // The file is read through a mapping: its pages are the page cache's,
     // and the rewritten movie is served from them, with only the reports
     // held beside them.
@@ -349,10 +403,9 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
         return false;
     std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
     platform::TimelineMark("movie given");
+    DropPrepared();
     m_strMoviePath = path;
-    size_t slash = host->rfind('/');
-    std::string folder = slash == std::string::npos ? std::string(".") : host->substr(0, slash ? slash : 1);
-    m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);
+    m_strMovieName = name;
 
     m_bCjkText = MovieShowsCjkText(bytes);
     movie->plan = PlanFrameReports(bytes);
@@ -363,11 +416,56 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     ++m_nMovieGeneration;
     m_nFrame = reporting ? 0 : QV_FRAME_UNCOUNTED;
     m_bMoviePending = true;
+    m_bStartPrepared = false;
     // From now until the engine says it started this movie.
     m_supervisor.MovieGiven(bytes.size());
     if (m_bPageReady)
         StartMovie();
     return true;
+}
+
+void CRuffleView::PrepareMovie(const std::string& path)
+{
+    DropPrepared();
+    // Only beside a movie the page has been given, from its package.
+    if (!m_bPageReady || m_bMoviePending || m_nMovieGeneration == 0)
+        return;
+    auto host = platform::ToHostPath(path.c_str());
+    if (!host)
+        return;
+    auto [folder, name] = SplitMoviePath(*host);
+    if (folder != m_package.Folder())
+        return;
+    auto movie = std::make_shared<MovieToServe>();
+    if (!movie->file.Open(path.c_str()))
+        return;
+    std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
+    m_bPreparedCjk = MovieShowsCjkText(bytes);
+    m_strPreparedBackground = OwnBackground(bytes);
+    m_nPreparedSize = bytes.size();
+    m_nPreparedScale = m_nScaleMode;
+    movie->plan = PlanFrameReports(bytes);
+    m_bPreparedReporting = movie->plan.has_value();
+    m_package.SetPrepared(name, m_bPreparedReporting ? std::move(movie) : nullptr);
+    m_strPreparedPath = path;
+
+    static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
+    CJsonObject json;
+    json.Add("key", std::to_string(++m_nPrepareGeneration))
+        .Add("url", PackageUrl(name))
+        .Add("base", PackageBase)
+        .Add("scale", s_scales[m_nScaleMode]);
+    if (m_bPreparedCjk)
+        json.AddJson("fonts", SystemFonts().ConfigScript());
+    else
+        json.AddNull("fonts");
+    Command("prepare", json.Text());
+}
+
+void CRuffleView::DropPrepared()
+{
+    m_strPreparedPath.clear();
+    m_package.TakePrepared();
 }
 
 void CRuffleView::StartMovie()
@@ -388,6 +486,8 @@ void CRuffleView::StartMovie()
         .Add("base", PackageBase)
         .Add("scale", s_scales[m_nScaleMode]);
     AddBackground(movie, "background");
+    movie.AddJson("prepared", m_bStartPrepared ? "true" : "false");
+    m_bStartPrepared = false;
     if (m_bCjkText)
         movie.AddJson("fonts", SystemFonts().ConfigScript());
     else
