@@ -455,6 +455,12 @@ void CRuffleView::PrepareMovie(const std::string& path)
         .Add("url", PackageUrl(name))
         .Add("base", PackageBase)
         .Add("scale", s_scales[m_nScaleMode]);
+    // Its own colour from the start: a player that has run no frame yet
+    // would otherwise clear to white when it is shown.
+    if (m_strPreparedBackground.empty())
+        json.AddNull("background");
+    else
+        json.Add("background", m_strPreparedBackground);
     if (m_bPreparedCjk)
         json.AddJson("fonts", SystemFonts().ConfigScript());
     else

@@ -158,7 +158,8 @@
             document.body.style.background = movie.background || "#000";
             player.style.visibility = "";
             player.style.position = "";
-            player.resume();
+            // The element's own play(), which also hides its play button.
+            player.play();
             playing = true;
             if (document.activeElement === player)
                 player.blur();
@@ -321,8 +322,9 @@
             // `prepared` the movie made ready by "prepare" takes it when it is
             // the same.
             load: load,
-            // { url, base, scale, fonts }: the movie that is likely to come
-            // next, made ready out of sight with its own background colour.
+            // { key, url, base, scale, background, fonts }: the movie that is
+            // likely to come next, made ready out of sight; `background` is
+            // its own colour (from its first tag) or null.
             // A later prepare or any other movie's load drops it.
             prepare(movie) {
                 dropPrepared();
@@ -338,7 +340,7 @@
                 made.style.position = "absolute";
                 made.style.left = made.style.top = "0";
                 document.getElementById("stage").appendChild(made);
-                const config = configFor(Object.assign({}, movie, { background: null }));
+                const config = configFor(movie);
                 config.autoplay = "off";
                 const next = { movie: movie, entry: entry, player: made, dropped: false };
                 next.started = made.load(config);

@@ -30,7 +30,8 @@ class FakePlayer {
     remove() { this.removed = true; }
     focus() { this.focused++; }
     blur() {}
-    resume() { this.running = true; this.resumed = (this.resumed || 0) + 1; }
+    resume() { this.running = true; }
+    play() { this.running = true; }
     suspend() { this.running = false; }
 }
 
@@ -246,12 +247,12 @@ test("a prepared movie waits out of sight, silent, and is swapped in whole by it
     await settle();
     h.posted.length = 0;
 
-    prepareMovie(h, 5, "2");
+    prepareMovie(h, 5, "2", { background: "#102030" });
     const next = h.engine.players[1];
     const config = next.loads[0].config;
     assert.equal(config.autoplay, "off");
     assert.equal(config.url, "quorvel-control://package/2.swf");
-    assert.equal(config.backgroundColor, undefined, "made with its own colour");
+    assert.equal(config.backgroundColor, "#102030", "made in its own colour");
     assert.equal(next.style.visibility, "hidden");
     assert.equal(h.stage.children.includes(next), true);
     next.running = false;
