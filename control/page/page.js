@@ -176,6 +176,12 @@
                 return false;
             }
             prepared = null;
+            // Ready (as it is when it was asked for a movie ago): swapped in
+            // within this very command, ahead of anything the window does next.
+            if (next.ready) {
+                swapIn(next, movie);
+                return true;
+            }
             next.started.then(
                 () => {
                     if (next.dropped)
@@ -344,7 +350,7 @@
                 config.autoplay = "off";
                 const next = { movie: movie, entry: entry, player: made, dropped: false };
                 next.started = made.load(config);
-                next.started.catch(() => {
+                next.started.then(() => { next.ready = true; }, () => {
                     if (prepared === next) {
                         prepared = null;
                         removePlayer(made);
