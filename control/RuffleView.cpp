@@ -63,20 +63,26 @@ void AddPageScripts(WebKitUserContentManager* content)
     }
 }
 
+constexpr WORD TagShowFrame = 1;
 constexpr WORD TagSetBackgroundColor = 9;
 
-// The colour the movie's first tag sets, as the page writes colours; empty
-// when its first tag sets none or it cannot be read.
+// The colour the movie sets in its first frame (after its file attributes,
+// for movies of version 8 and later), as the page writes colours; empty
+// when it sets none there or cannot be read.
 std::string OwnBackground(std::span<const BYTE> bytes)
 {
     CMovieFile file(bytes);
     std::optional<CMovieBody> body = file.WholeBody();
     if (!body || !body->FrameHeader())
         return {};
-    std::optional<MovieTag> tag = body->Tags().Next();
-    if (!tag || tag->code != TagSetBackgroundColor || tag->body.size() < 3)
-        return {};
-    return ColourToCss(LONG(tag->body[0]) << 16 | LONG(tag->body[1]) << 8 | LONG(tag->body[2]));
+    CTagReader tags = body->Tags();
+    while (std::optional<MovieTag> tag = tags.Next()) {
+        if (tag->code == 0 || tag->code == TagShowFrame)
+            break;
+        if (tag->code == TagSetBackgroundColor && tag->body.size() >= 3)
+            return ColourToCss(LONG(tag->body[0]) << 16 | LONG(tag->body[1]) << 8 | LONG(tag->body[2]));
+    }
+    return {};
 }
 
 // The folder and name of a movie's file in the package, from its host path.
