@@ -366,8 +366,10 @@
                     player.style.background = args.color || "";
             },
             focus: focusMovie,
-            play() { if (player) player.resume(); },
-            stop() { if (player) player.suspend(); },
+            // The element's own play() and pause() (it has no resume() or
+            // suspend(): those are of the engine's other interface).
+            play() { if (player) player.play(); },
+            stop() { if (player) player.pause(); },
             unload() {
                 waiting = null;
                 dropPrepared();

@@ -30,9 +30,9 @@ class FakePlayer {
     remove() { this.removed = true; }
     focus() { this.focused++; }
     blur() {}
-    resume() { this.running = true; }
+    // The engine's element: play() and pause(), no resume() or suspend().
     play() { this.running = true; }
-    suspend() { this.running = false; }
+    pause() { this.running = false; }
 }
 
 // The identity the control gave the page.
