@@ -150,6 +150,12 @@ FlashAnswer CFlashControl::LoadMovie(QvI4 layer, QvBstr path)
     return {};
 }
 
+FlashAnswer CFlashControl::PrepareMovie(QvBstr path)
+{
+    View().PrepareMovie(path);
+    return {};
+}
+
 FlashAnswer CFlashControl::PutSavedDataFolder(QvBstr folder)
 {
     View().SetSavedDataFolder(folder);

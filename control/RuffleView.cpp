@@ -65,6 +65,23 @@ void AddPageScripts(WebKitUserContentManager* content)
     }
 }
 
+// The colour the movie sets in its first frame, as the page writes colours;
+// empty when it sets none there or cannot be read.
+std::string OwnBackground(std::span<const BYTE> bytes)
+{
+    std::optional<DWORD> stage = FirstFrameStageColour(bytes);
+    return stage ? ColourToCss(LONG(*stage)) : std::string();
+}
+
+// The folder and name of a movie's file in the package, from its host path.
+std::pair<std::string, std::string> SplitMoviePath(const std::string& host)
+{
+    size_t slash = host.rfind('/');
+    if (slash == std::string::npos)
+        return { ".", host };
+    return { host.substr(0, slash ? slash : 1), host.substr(slash + 1) };
+}
+
 } // namespace
 
 CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
@@ -282,6 +299,10 @@ void CRuffleView::HandleMessage(const PageMessage& message)
             m_supervisor.MovieStarted();
             FocusMovie();
         }
+    } else if (type == "unprepared") {
+        // The page could not make the movie ready: it loads as usual.
+        if (message.load == std::to_string(m_nPrepareGeneration))
+            DropPrepared();
     } else if (type == "unloaded") {
         m_bUnloaded = true;
     } else if (type == "console") {
@@ -352,6 +373,29 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     auto host = platform::ToHostPath(path.c_str());
     if (!host)
         return false;
+    auto [folder, name] = SplitMoviePath(*host);
+    // The prepared movie is the page's already, when it was made as this
+    // load would make it: the page swaps it in.
+    if (!m_strPreparedPath.empty() && path == m_strPreparedPath && m_bPageReady && !m_bMoviePending
+        && m_nPreparedScale == m_nScaleMode
+        && (m_strBackground.empty() || m_strBackground == m_strPreparedBackground)) {
+        platform::TimelineMark("movie given");
+        m_strMoviePath = path;
+        m_strMovieName = name;
+        m_bCjkText = m_bPreparedCjk;
+        m_strStageColour = m_strPreparedBackground;
+        // What is left to serve of it (nothing once the engine has it) is
+        // the current movie's now.
+        m_package.SetMovie(std::move(folder), m_strMovieName, m_package.TakePrepared());
+        m_strPreparedPath.clear();
+        ++m_nMovieGeneration;
+        m_nFrame = m_bPreparedReporting ? 0 : QV_FRAME_UNCOUNTED;
+        m_bMoviePending = true;
+        m_bStartPrepared = true;
+        m_supervisor.MovieGiven(m_nPreparedSize);
+        StartMovie();
+        return true;
+    }
     // The file is read through a mapping: its pages are the page cache's,
     // and the rewritten movie is served from them, with only the reports
     // held beside them.
@@ -360,14 +404,12 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
         return false;
     std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
     platform::TimelineMark("movie given");
+    DropPrepared();
     m_strMoviePath = path;
-    size_t slash = host->rfind('/');
-    std::string folder = slash == std::string::npos ? std::string(".") : host->substr(0, slash ? slash : 1);
-    m_strMovieName = slash == std::string::npos ? *host : host->substr(slash + 1);
+    m_strMovieName = name;
 
     m_bCjkText = MovieShowsCjkText(bytes);
-    std::optional<DWORD> stage = FirstFrameStageColour(bytes);
-    m_strStageColour = stage ? ColourToCss(LONG(*stage)) : std::string();
+    m_strStageColour = OwnBackground(bytes);
     movie->plan = PlanFrameReports(bytes);
     bool reporting = movie->plan.has_value();
     // A movie that cannot report its frames goes as it is: from its file,
@@ -376,11 +418,62 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
     ++m_nMovieGeneration;
     m_nFrame = reporting ? 0 : QV_FRAME_UNCOUNTED;
     m_bMoviePending = true;
+    m_bStartPrepared = false;
     // From now until the engine says it started this movie.
     m_supervisor.MovieGiven(bytes.size());
     if (m_bPageReady)
         StartMovie();
     return true;
+}
+
+void CRuffleView::PrepareMovie(const std::string& path)
+{
+    DropPrepared();
+    // Only beside a movie the page has been given, from its package.
+    if (!m_bPageReady || m_bMoviePending || m_nMovieGeneration == 0)
+        return;
+    auto host = platform::ToHostPath(path.c_str());
+    if (!host)
+        return;
+    auto [folder, name] = SplitMoviePath(*host);
+    if (folder != m_package.Folder())
+        return;
+    auto movie = std::make_shared<MovieToServe>();
+    if (!movie->file.Open(path.c_str()))
+        return;
+    std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
+    m_bPreparedCjk = MovieShowsCjkText(bytes);
+    m_strPreparedBackground = OwnBackground(bytes);
+    m_nPreparedSize = bytes.size();
+    m_nPreparedScale = m_nScaleMode;
+    movie->plan = PlanFrameReports(bytes);
+    m_bPreparedReporting = movie->plan.has_value();
+    m_package.SetPrepared(name, m_bPreparedReporting ? std::move(movie) : nullptr);
+    m_strPreparedPath = path;
+
+    static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
+    CJsonObject json;
+    json.Add("key", std::to_string(++m_nPrepareGeneration))
+        .Add("url", PackageUrl(name))
+        .Add("base", PackageBase)
+        .Add("scale", s_scales[m_nScaleMode]);
+    // Its own colour from the start: a player that has run no frame yet
+    // would otherwise clear to white when it is shown.
+    if (m_strPreparedBackground.empty())
+        json.AddNull("background");
+    else
+        json.Add("background", m_strPreparedBackground);
+    if (m_bPreparedCjk)
+        json.AddJson("fonts", SystemFonts().ConfigScript());
+    else
+        json.AddNull("fonts");
+    Command("prepare", json.Text());
+}
+
+void CRuffleView::DropPrepared()
+{
+    m_strPreparedPath.clear();
+    m_package.TakePrepared();
 }
 
 void CRuffleView::StartMovie()
@@ -413,6 +506,8 @@ void CRuffleView::StartMovie()
     if (!background.empty())
         gdk_rgba_parse(&viewColour, background.c_str());
     webkit_web_view_set_background_color(m_pView, &viewColour);
+    movie.AddJson("prepared", m_bStartPrepared ? "true" : "false");
+    m_bStartPrepared = false;
     if (m_bCjkText)
         movie.AddJson("fonts", SystemFonts().ConfigScript());
     else

@@ -59,6 +59,12 @@ public:
     void SetSavedDataFolder(const std::string& folder);
     // False when the file cannot be read.
     bool LoadMovie(LONG layer, const std::string& path);
+    // Makes the movie at `path`, one of the current movie's package, ready
+    // out of sight while the current one plays (PrepareMovie): when LoadMovie
+    // asks for it next, the page swaps it in at once instead of starting an
+    // engine player for it. Nothing shows, plays or sounds until then; a
+    // movie that cannot be read or prepared is left to load as usual.
+    void PrepareMovie(const std::string& path);
     void Play();
     void Stop();
     // The root timeline's frame, counted from 0, as the current movie last
@@ -72,6 +78,9 @@ private:
     // Calls the page's command `name` with its argument, a JSON object.
     void Command(const char* name, const std::string& json = "{}");
     void StartMovie();
+    // Forgets the prepared movie (the page drops its player with its next
+    // load of another movie or its next prepare).
+    void DropPrepared();
     void FocusMovie();
     // Warms the engine up when the page is ready and no movie is on its way.
     void WarmWhenIdle();
@@ -111,5 +120,16 @@ private:
     std::string m_strPageId {};
     std::string m_strPageUrl {};
     LONG m_nFrame { 0 };
+    // The movie made ready ahead: its file (empty for none), the number of
+    // the page's prepare, how it was made, and whether the pending start
+    // swaps it in.
+    std::string m_strPreparedPath {};
+    unsigned m_nPrepareGeneration { 0 };
+    LONG m_nPreparedScale { 0 };
+    std::string m_strPreparedBackground {};
+    bool m_bPreparedCjk { false };
+    bool m_bPreparedReporting { false };
+    size_t m_nPreparedSize { 0 };
+    bool m_bStartPrepared { false };
     CSavedObjects m_saved {};
 };

@@ -92,6 +92,18 @@ void CPackageServer::SetMovie(std::string folder, std::string name, std::shared_
     m_pMovie = std::move(movie);
 }
 
+void CPackageServer::SetPrepared(std::string name, std::shared_ptr<MovieToServe> movie)
+{
+    m_strPreparedName = std::move(name);
+    m_pPrepared = std::move(movie);
+}
+
+std::shared_ptr<MovieToServe> CPackageServer::TakePrepared()
+{
+    m_strPreparedName.clear();
+    return std::move(m_pPrepared);
+}
+
 void CPackageServer::Attach(WebKitWebView* view, CPackageServer* server)
 {
     g_object_set_data(G_OBJECT(view), PackageServerKey, server);
@@ -105,11 +117,17 @@ void CPackageServer::Serve(WebKitURISchemeRequest* request, const std::string& p
         return;
     }
     std::string type(ContentTypeFor(*name));
-    // The movie being started comes from memory, once: the engine asks for
-    // it first, and anything that asks later gets the file as it is.
-    if (m_pMovie && *name == m_strMovieName) {
+    // The movie being started, or the one made ready ahead, comes from
+    // memory, once: the engine asks for it first, and anything that asks
+    // later gets the file as it is.
+    std::shared_ptr<MovieToServe>* slot = nullptr;
+    if (m_pMovie && *name == m_strMovieName)
+        slot = &m_pMovie;
+    else if (m_pPrepared && *name == m_strPreparedName)
+        slot = &m_pPrepared;
+    if (slot) {
         platform::TimelineMark("movie requested");
-        std::shared_ptr<MovieToServe> movie = std::move(m_pMovie);
+        std::shared_ptr<MovieToServe> movie = std::move(*slot);
         // Each piece keeps the whole (the mapping, the reports) alive until
         // the stream has handed it on.
         GInputStream* stream = g_memory_input_stream_new();

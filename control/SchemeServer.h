@@ -34,6 +34,11 @@ public:
     // it. `movie` is served, once, in place of that file: the first request
     // for it is the engine's (null for a movie served as it is).
     void SetMovie(std::string folder, std::string name, std::shared_ptr<MovieToServe> movie);
+    // The movie made ready ahead of its turn, served once like the current
+    // one from a slot of its own; SetMovie of another movie keeps it,
+    // TakePrepared hands what is left of it over (null once it was served).
+    void SetPrepared(std::string name, std::shared_ptr<MovieToServe> movie);
+    std::shared_ptr<MovieToServe> TakePrepared();
     const std::string& Folder() const { return m_strFolder; }
 
     // Serves the package's file `path` (below quorvel-control://package/).
@@ -46,6 +51,8 @@ private:
     std::string m_strFolder {};
     std::string m_strMovieName {};
     std::shared_ptr<MovieToServe> m_pMovie {};
+    std::string m_strPreparedName {};
+    std::shared_ptr<MovieToServe> m_pPrepared {};
 };
 
 // Serves a request of the private scheme, for the view it came from.

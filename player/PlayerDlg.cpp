@@ -258,6 +258,9 @@ void CPlayerDlg::OnTimer(UINT_PTR)
         CDialog::OnTimer(IDT_PLAY_ALL);
         return;
     }
+    // Once the current movie plays, the next one is made ready behind it.
+    if (frame != 0 && m_nPreparedFor != m_nCurrentMovie)
+        PrepareNextMovie();
     if (s_nLastFrame > frame || s_nStallCount > StallLimit) {
         AdvanceMovie();
         s_nStallCount = 0;
@@ -286,14 +289,40 @@ void CPlayerDlg::AdvanceMovie()
         // with their file attributes) the movie shows its own; an earlier
         // movie's colour must not stay.
         m_flash.SetBackgroundColor(colour == NoBackgroundColor ? long(QV_COLOUR_MOVIE_OWN) : long(colour));
-        if (!m_bFullScreen) {
-            SetWindowPos(nullptr, (m_nScreenWidth - size.width) / 2, (m_nScreenHeight - size.height) / 2,
-                size.width, size.height, 0);
-            m_flash.SetWindowPos(nullptr, 0, 0, size.width, size.height, 0);
+        // The window takes the new size with the new movie: the control
+        // shows a prepared movie at once, and the old one must not show at
+        // the new size before it goes.
+        auto resize = [&] {
+            if (!m_bFullScreen) {
+                SetWindowPos(nullptr, (m_nScreenWidth - size.width) / 2, (m_nScreenHeight - size.height) / 2,
+                    size.width, size.height, 0);
+                m_flash.SetWindowPos(nullptr, 0, 0, size.width, size.height, 0);
+            }
+        };
+        try {
+            m_flash.LoadMovie(0, path.c_str());
+        } catch (...) {
+            resize();
+            throw;
         }
-        m_flash.LoadMovie(0, path.c_str());
+        resize();
         if (m_nMovieCount == 1)
             KillTimer(m_nTimerId);
+    } catch (...) {
+    }
+}
+
+// Tells the control which movie comes after the current one, so that it
+// can make it ready while this one plays. A control that cannot is fine:
+// the next movie then loads as usual.
+void CPlayerDlg::PrepareNextMovie()
+{
+    m_nPreparedFor = m_nCurrentMovie;
+    if (m_nMovieCount < 2)
+        return;
+    try {
+        int next = m_nCurrentMovie + 1 >= m_nMovieCount ? 0 : m_nCurrentMovie + 1;
+        m_flash.PrepareMovie((m_strWorkspace + "\\" + Movies().at(size_t(next))).c_str());
     } catch (...) {
     }
 }

@@ -35,6 +35,8 @@ public:
     CShockwaveFlash m_flash {};
     CString m_strWorkspace {};
     UINT_PTR m_nTimerId { 0 };
+    // The movie (its index) for which the next one was made ready.
+    int m_nPreparedFor { -1 };
     HICON m_hIcon { nullptr };
 
     // What the play-all timer last saw, for the whole program: the frame
@@ -67,4 +69,5 @@ private:
 
     const CStringArray& Movies() const;
     void AdvanceMovie();
+    void PrepareNextMovie();
 };

@@ -103,6 +103,20 @@
             }
         }
 
+        // A player for the load `entry.id`: its FSCommands go out under the
+        // entry's id, and none while it has none (a prepared player, made
+        // ahead and not yet shown, speaks for no movie).
+        function makePlayer(entry) {
+            const made = host.engine().createPlayer();
+            made.tabIndex = 0;
+            made.onFSCommand = (command, args) => {
+                if (entry.id !== null)
+                    post({ type: "fscommand", load: entry.id, command: String(command), args: String(args) });
+                return true;
+            };
+            return made;
+        }
+
         // Every movie gets a fresh player: the engine keeps no state of the
         // last one, and removing a player stops its sound and writes what it
         // saved.
@@ -110,23 +124,89 @@
             const stage = document.getElementById("stage");
             if (player)
                 removePlayer(player);
+            dropPrepared();
             playing = false;
-            player = host.engine().createPlayer();
-            player.tabIndex = 0;
-            player.onFSCommand = (command, args) => {
-                post({ type: "fscommand", load: id, command: String(command), args: String(args) });
-                return true;
-            };
+            player = makePlayer({ id: id });
             stage.appendChild(player);
             return player;
+        }
+
+        // The next movie, made ahead while the current one plays: a player
+        // out of sight that has its drawing device and the parsed movie but
+        // has not played a frame, run a script or made a sound.
+        //   { movie, entry, player, started }
+        let prepared = null;
+        // The prepared player a load took while the engine still starts it.
+        let waitingSwap = null;
+
+        function dropPrepared() {
+            if (prepared)
+                removePlayer(prepared.player);
+            prepared = null;
+        }
+
+        // Shows the prepared player in place of the current one, in one
+        // script task: the old movie goes (its sound stops, what it saved is
+        // written), the new one plays from its first frame and speaks as the
+        // load `id` from now on.
+        function swapIn(next, movie) {
+            if (player)
+                removePlayer(player);
+            playing = false;
+            player = next.player;
+            next.entry.id = movie.id;
+            document.body.style.background = movie.background || "#000";
+            player.style.visibility = "";
+            player.style.position = "";
+            // The element's own play(), which also hides its play button.
+            player.play();
+            playing = true;
+            if (document.activeElement === player)
+                player.blur();
+            focusMovie();
+            post({ type: "loaded", load: movie.id, url: movie.url });
+        }
+
+        // The prepared player takes the movie when it was made for the same
+        // file the same way; the control says whether its colour fits.
+        function takePrepared(movie) {
+            const next = prepared;
+            if (!next || !movie.prepared || next.movie.url !== movie.url || next.movie.scale !== movie.scale
+                || JSON.stringify(next.movie.fonts || null) !== JSON.stringify(movie.fonts || null)) {
+                return false;
+            }
+            prepared = null;
+            // Ready (as it is when it was asked for a movie ago): swapped in
+            // within this very command, ahead of anything the window does next.
+            if (next.ready) {
+                swapIn(next, movie);
+                return true;
+            }
+            next.started.then(
+                () => {
+                    if (next.dropped)
+                        return;
+                    waitingSwap = null;
+                    swapIn(next, movie);
+                },
+                () => {
+                    // A player that could not take its movie is left for a
+                    // fresh one, as if nothing had been prepared.
+                    if (next.dropped)
+                        return;
+                    waitingSwap = null;
+                    removePlayer(next.player);
+                    reporting(load, Object.assign({}, movie, { prepared: false }));
+                });
+            waitingSwap = next;
+            return true;
         }
 
         function settled(promise) {
             return promise.then(() => undefined, () => undefined);
         }
 
-        function load(movie) {
-            const id = movie.id;
+        function configFor(movie) {
             const config = {
                 url: movie.url,
                 // Names a movie uses are looked up in its package.
@@ -151,6 +231,20 @@
                 config.backgroundColor = movie.background;
             if (movie.fonts)
                 Object.assign(config, movie.fonts);
+            return config;
+        }
+
+        function load(movie) {
+            const id = movie.id;
+            const config = configFor(movie);
+            // A swap still waiting for its player is overtaken by any later load.
+            if (waitingSwap) {
+                waitingSwap.dropped = true;
+                removePlayer(waitingSwap.player);
+                waitingSwap = null;
+            }
+            if (takePrepared(movie))
+                return;
             if (warming) {
                 if (!waiting)
                     warming.then((warm) => {
@@ -230,8 +324,41 @@
                 for (const key of Object.keys(args.items))
                     saved.set(key, String(args.items[key]));
             },
-            // { id, url, base, scale, background, fonts }
+            // { id, url, base, scale, background, fonts, prepared }: with
+            // `prepared` the movie made ready by "prepare" takes it when it is
+            // the same.
             load: load,
+            // { key, url, base, scale, background, fonts }: the movie that is
+            // likely to come next, made ready out of sight; `background` is
+            // its own colour (from its first tag) or null.
+            // A later prepare or any other movie's load drops it.
+            prepare(movie) {
+                dropPrepared();
+                // Made only beside a playing movie, and said when it cannot be.
+                const unprepared = () => post({ type: "unprepared", load: String(movie.key) });
+                if (warming || waiting || waitingSwap || !player) {
+                    unprepared();
+                    return;
+                }
+                const entry = { id: null };
+                const made = makePlayer(entry);
+                made.style.visibility = "hidden";
+                made.style.position = "absolute";
+                made.style.left = made.style.top = "0";
+                document.getElementById("stage").appendChild(made);
+                const config = configFor(movie);
+                config.autoplay = "off";
+                const next = { movie: movie, entry: entry, player: made, dropped: false };
+                next.started = made.load(config);
+                next.started.then(() => { next.ready = true; }, () => {
+                    if (prepared === next) {
+                        prepared = null;
+                        removePlayer(made);
+                        unprepared();
+                    }
+                });
+                prepared = next;
+            },
             // { color }: a CSS colour, or null for the movie's own.
             background(args) {
                 document.body.style.background = args.color || "#000";
@@ -239,10 +366,18 @@
                     player.style.background = args.color || "";
             },
             focus: focusMovie,
-            play() { if (player) player.resume(); },
-            stop() { if (player) player.suspend(); },
+            // The element's own play() and pause() (it has no resume() or
+            // suspend(): those are of the engine's other interface).
+            play() { if (player) player.play(); },
+            stop() { if (player) player.pause(); },
             unload() {
                 waiting = null;
+                dropPrepared();
+                if (waitingSwap) {
+                    waitingSwap.dropped = true;
+                    removePlayer(waitingSwap.player);
+                    waitingSwap = null;
+                }
                 if (player)
                     removePlayer(player);
                 player = null;

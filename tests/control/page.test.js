@@ -30,8 +30,9 @@ class FakePlayer {
     remove() { this.removed = true; }
     focus() { this.focused++; }
     blur() {}
-    resume() { this.running = true; }
-    suspend() { this.running = false; }
+    // The engine's element: play() and pause(), no resume() or suspend().
+    play() { this.running = true; }
+    pause() { this.running = false; }
 }
 
 // The identity the control gave the page.
@@ -88,7 +89,7 @@ function loadMovie(h, id, extra = {}) {
 test("the command set is the control's", () => {
     const h = makeHarness();
     assert.deepEqual([...h.page.commandNames].sort(),
-        ["background", "debug", "focus", "load", "play", "restore", "stop", "unload", "warm"]);
+        ["background", "debug", "focus", "load", "play", "prepare", "restore", "stop", "unload", "warm"]);
     assert.throws(() => h.page.command("eval", "{}"), /no such command/);
 });
 
@@ -231,4 +232,104 @@ test("play, stop, background and unload reach the current player", () => {
     h.page.command("unload", "{}");
     assert.equal(player.removed, true);
     assert.deepEqual(h.posted, [{ type: "unloaded" }]);
+});
+
+function prepareMovie(h, key, id, extra = {}) {
+    h.page.command("prepare", JSON.stringify(Object.assign({ key: key, url: "quorvel-control://package/" + id + ".swf",
+        base: "quorvel-control://package/", scale: "showAll", fonts: null }, extra)));
+}
+
+test("a prepared movie waits out of sight, silent, and is swapped in whole by its load", async () => {
+    const h = makeHarness();
+    loadMovie(h, "1");
+    const old = h.engine.players[0];
+    old.loads[0].resolve();
+    await settle();
+    h.posted.length = 0;
+
+    prepareMovie(h, 5, "2", { background: "#102030" });
+    const next = h.engine.players[1];
+    const config = next.loads[0].config;
+    assert.equal(config.autoplay, "off");
+    assert.equal(config.url, "quorvel-control://package/2.swf");
+    assert.equal(config.backgroundColor, "#102030", "made in its own colour");
+    assert.equal(next.style.visibility, "hidden");
+    assert.equal(h.stage.children.includes(next), true);
+    next.running = false;
+    next.loads[0].resolve();
+    await settle();
+    // Before its turn it speaks for no movie.
+    next.onFSCommand("quorvel-frame", "0");
+    assert.deepEqual(h.posted, []);
+
+    loadMovie(h, "2", { prepared: true, background: "#102030" });
+    await settle();
+    assert.equal(h.engine.players.length, 2, "no fresh player for it");
+    assert.equal(old.removed, true);
+    assert.equal(next.removed, false);
+    assert.equal(next.running, true);
+    assert.equal(next.style.visibility, "");
+    assert.equal(h.document.body.style.background, "#102030");
+    assert.deepEqual(h.posted, [{ type: "loaded", load: "2", url: "quorvel-control://package/2.swf" }]);
+    next.onFSCommand("quorvel-frame", "3");
+    old.onFSCommand("quorvel-frame", "9");
+    assert.deepEqual(h.posted.slice(1), [
+        { type: "fscommand", load: "2", command: "quorvel-frame", args: "3" },
+        { type: "fscommand", load: "1", command: "quorvel-frame", args: "9" },
+    ]);
+});
+
+test("a prepared movie that does not come, or comes otherwise, is dropped for a fresh player", async () => {
+    for (const [what, load] of [
+        ["another movie", (h) => loadMovie(h, "3", { prepared: true })],
+        ["the control says its colour does not fit", (h) => loadMovie(h, "2", { prepared: false })],
+        ["another scale", (h) => loadMovie(h, "2", { prepared: true, scale: "noScale" })],
+    ]) {
+        const h = makeHarness();
+        loadMovie(h, "1");
+        prepareMovie(h, 1, "2");
+        const next = h.engine.players[1];
+        load(h);
+        assert.equal(next.removed, true, what);
+        assert.equal(h.engine.players.length, 3, what);
+        assert.equal(h.engine.players[2].loads[0].config.autoplay, "on", what);
+    }
+    // A second prepare replaces the first; unload drops it.
+    const h = makeHarness();
+    loadMovie(h, "1");
+    prepareMovie(h, 1, "2");
+    prepareMovie(h, 2, "3");
+    assert.equal(h.engine.players[1].removed, true);
+    h.page.command("unload", "{}");
+    assert.equal(h.engine.players[2].removed, true);
+});
+
+test("a movie that cannot be prepared is said so, and its load falls back to a fresh player", async () => {
+    // Nothing plays yet: nothing is prepared.
+    const idle = makeHarness();
+    prepareMovie(idle, 4, "2");
+    assert.deepEqual(idle.posted, [{ type: "unprepared", load: "4" }]);
+    assert.equal(idle.engine.players.length, 0);
+
+    // The engine refuses it before its turn.
+    const h = makeHarness();
+    loadMovie(h, "1");
+    prepareMovie(h, 6, "2");
+    h.engine.players[1].loads[0].reject(new Error("no device"));
+    await settle();
+    assert.deepEqual(h.posted, [{ type: "unprepared", load: "6" }]);
+    assert.equal(h.engine.players[1].removed, true);
+    loadMovie(h, "2", { prepared: true });
+    assert.equal(h.engine.players.length, 3);
+
+    // The engine refuses it after its load came: a fresh player takes it.
+    const late = makeHarness();
+    loadMovie(late, "1");
+    prepareMovie(late, 7, "2");
+    loadMovie(late, "2", { prepared: true });
+    late.engine.players[1].loads[0].reject(new Error("no device"));
+    await settle();
+    assert.equal(late.engine.players[1].removed, true);
+    assert.equal(late.engine.players.length, 3);
+    assert.equal(late.engine.players[2].loads[0].config.url, "quorvel-control://package/2.swf");
 });

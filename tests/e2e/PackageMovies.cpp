@@ -17,6 +17,11 @@
 //   counter.swf    counts its runs in the shared object "progress", which it
 //                  never flushes (square 1 green from the second run on), and
 //                  quits in its second run
+//   lingers.swf    a blue square 1 over twelve frames that loop; it saves
+//                  "seen" in the shared object "lingers" (never flushed) and
+//                  starts an interval that, counting from its first loop,
+//                  quits the player after two seconds: a player that moved
+//                  on from it must never hear it
 //   cjk_sans.swf, cjk_named.swf   "中文字体测试" in black, 40 pixels high, in
 //                  a device-font field at (20, 100) on white, in "_sans" and
 //                  in "宋体"
@@ -249,6 +254,41 @@ void WriteCounter(const std::string& folder)
     WriteMovie(folder + "/counter.swf", counter);
 }
 
+void WriteLingers(const std::string& folder)
+{
+    CMovieWriter movie(SwfRect::FromPixels(Width, Height), 12.0);
+    movie.SetBackgroundColor(Stage);
+    movie.DefineShape(1, Square(Blue));
+    movie.PlaceObject(1, 1, SquareAt(1));
+    CActionList start;
+    // if (_root.started == undefined) { ... } else _root.looped = true;
+    start.Push("_root.started").GetVariable().Push(ActionValue::Undefined {}).Equals2().Not().If("again");
+    start.SetVariableTo("_root.started", true).SetVariableTo("_root.ticks", std::int32_t(0));
+    // SharedObject.getLocal("lingers").data.seen = 1;
+    start.Push("so").CallMethodOn("SharedObject", "getLocal", { "lingers" }).SetVariable();
+    start.Push("so").GetVariable().Push("data").GetMember().Push("seen", std::int32_t(1)).SetMember();
+    // setInterval(function () { if (_root.looped && ++_root.ticks >= 20) fscommand("quit"); }, 100);
+    CActionList tick;
+    tick.Push("_root.looped").GetVariable().Not().If("waiting");
+    tick.Push("_root.ticks").Push("_root.ticks").GetVariable().Push(std::int32_t(1)).Add2().SetVariable();
+    tick.Push("_root.ticks").GetVariable().Push(std::int32_t(20)).Less2().If("waiting");
+    tick.FsCommand("quit", "");
+    tick.Label("waiting");
+    start.Push(std::int32_t(100))
+        .DefineFunction("", {}, tick)
+        .Push(std::int32_t(2), "setInterval")
+        .CallFunction()
+        .Pop();
+    start.Jump("end");
+    start.Label("again");
+    start.SetVariableTo("_root.looped", true);
+    start.Label("end");
+    movie.DoAction(start);
+    for (int frame = 0; frame < 12; ++frame)
+        movie.ShowFrame();
+    WriteMovie(folder + "/lingers.swf", movie);
+}
+
 void WriteDeviceText(const std::string& path, const std::string& font, const std::string& text)
 {
     CMovieWriter movie(SwfRect::FromPixels(Width, Height), 12.0);
@@ -276,6 +316,7 @@ void WritePackageMovies(const std::string& folder)
     WriteKeys(folder);
     WriteStream(folder);
     WriteCounter(folder);
+    WriteLingers(folder);
     WriteDeviceText(folder + "/cjk_sans.swf", "_sans", "中文字体测试");
     WriteDeviceText(folder + "/cjk_named.swf", "宋体", "中文字体测试");
     WriteDeviceText(folder + "/latin_sans.swf", "_sans", "Latin text");

@@ -355,6 +355,28 @@ class Suite(control_e2e.ControlTest):
         self.assertLess(self.record_peak(1.5), 100, "the last movie's sound went on")
         self.quit_with_escape()
 
+    def test_nothing_of_a_movie_goes_on_after_play_all_moves_on_and_both_keep_what_they_saved(self):
+        # lingers.swf loops once a second and, from its first loop on, would
+        # quit the player two seconds later; counter.swf stops on its frame,
+        # so play-all stays on it for the stall count (some five seconds).
+        self.start(self.build([os.path.join(self.movies, "lingers.swf"), os.path.join(self.movies, "counter.swf")],
+                              "--play-all"))
+        self.assertTrue(self.square_shows(1, BLUE), "the looping movie never played")
+        self.assertTrue(self.square_shows(1, RED), "play-all never moved on")
+        time.sleep(3.0)
+        self.assertIsNone(self.player.poll(), "the last movie's interval went on after the change")
+        self.assertTrue(self.shows(*SQUARES[1], RED, 0.5), "the stopped movie did not stay")
+        self.quit_with_escape()
+        # The outgoing movie wrote what it saved as it went, the other as the
+        # player ended.
+        self.assertEqual(len(self.saved_folders()), 1, self.saved_folders())
+        saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved", self.saved_folders()[0],
+                             "local-storage.txt")
+        with open(saved, encoding="utf-8") as store:
+            keys = [line.split(" ", 1)[0] for line in store.read().splitlines()[1:]]
+        self.assertTrue(any("lingers" in key for key in keys), keys)
+        self.assertTrue(any("progress" in key for key in keys), keys)
+
     def test_chinese_device_text_shows_in_sans_and_in_a_named_font(self):
         for movie in ("cjk_sans.swf", "cjk_named.swf"):
             self.assertGreater(self.show_text(movie), 300, "no ink for %s" % movie)

@@ -71,6 +71,11 @@ FlashAnswer CRecordingControl::PrepareEngine()
     calls.push_back("PrepareEngine");
     return {};
 }
+FlashAnswer CRecordingControl::PrepareMovie(QvBstr path)
+{
+    calls.push_back(std::string("PrepareMovie ") + path);
+    return {};
+}
 
 QvVariant Number(QvI4 value)
 {

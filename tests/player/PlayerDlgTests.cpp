@@ -394,6 +394,39 @@ TEST_F(PlayerDlgTest, LoopingMovieAdvancesAtTheFirstLowerFrameAndMoviesCycle)
     EXPECT_EQ(colours, (std::vector<std::string> { std::to_string(0x336699), "-1", "-1" }));
 }
 
+TEST_F(PlayerDlgTest, PlayAllMakesTheNextMovieReadyOnceTheCurrentOneShowsAFrame)
+{
+    for (bool known : { true, false }) {
+        SCOPED_TRACE(known ? "a control that prepares" : "a control that cannot");
+        CPlayerDlg::s_nLastFrame = -1;
+        CPlayerDlg::s_nStallCount = 0;
+        PlayAllThree();
+        if (!known)
+            CFakeControl::Install({ .unknown = { QV_DISPID_PREPARE_MOVIE } });
+        CPlayerDlg& dialog = Open();
+        auto prepared = [&] {
+            std::vector<std::string> paths;
+            for (const auto& call : Control().CallsTo(QV_DISPID_PREPARE_MOVIE))
+                paths.push_back(call.args.at(0));
+            return paths;
+        };
+        Tick(0);
+        EXPECT_TRUE(prepared().empty()) << "not before the movie shows a frame";
+        Tick(1);
+        Tick(2);
+        Tick(1); // to b
+        Tick(3);
+        Tick(1); // to c
+        Tick(4); // c prepares a: the list wraps
+        EXPECT_EQ(dialog.m_nCurrentMovie, 2);
+        EXPECT_EQ(LoadedMovies(), (std::vector<std::string> { Path("a.swf"), Path("b.swf"), Path("c.swf") }));
+        if (known) {
+            EXPECT_EQ(prepared(), (std::vector<std::string> { Path("b.swf"), Path("c.swf"), Path("a.swf") }));
+        }
+        CFakeControl::Install({});
+    }
+}
+
 TEST_F(PlayerDlgTest, AStoppedMovieAdvancesOnThe52ndTickAfterItsFrameWasFirstSeen)
 {
     PlayAllThree();

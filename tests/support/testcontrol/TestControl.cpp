@@ -274,6 +274,11 @@ FlashAnswer CTestControl::PrepareEngine()
     return { QV_DISP_E_MEMBERNOTFOUND, "no such member" };
 }
 
+FlashAnswer CTestControl::PrepareMovie(QvBstr)
+{
+    return { QV_DISP_E_MEMBERNOTFOUND, "no such member" };
+}
+
 void CTestControl::Load(const std::string& url)
 {
     std::string path = url;
