@@ -3,13 +3,11 @@
 #include "control/Debugging.h"
 #include "control/DeviceFonts.h"
 #include "control/EngineFiles.h"
-#include "control/FrameReports.h"
+#include "control/GivenMovie.h"
 #include "control/JsonObject.h"
-#include "control/MovieText.h"
 #include "control/PackageFiles.h"
 #include "control/PageMessages.h"
 #include "control/WebContext.h"
-#include "movie/StageColour.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/HostPath.h"
 #include "platform/Say.h"
@@ -31,13 +29,6 @@ unsigned s_nPagesLoaded = 0;
 // process back for seconds, and what the movie saved is lost if the view
 // goes first. A web process that ends meanwhile ends the wait.
 constexpr gint64 UnloadWaitMicroseconds = 10 * G_USEC_PER_SEC;
-
-std::string ColourToCss(LONG rgb)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "#%06X", unsigned(rgb) & 0xFFFFFFu);
-    return text;
-}
 
 void AddPageScript(WebKitUserContentManager* content, const char* source)
 {
@@ -63,23 +54,6 @@ void AddPageScripts(WebKitUserContentManager* content)
         const EngineFile* file = FindEngineFile("timeline.js");
         AddPageScript(content, std::string(file->bytes.begin(), file->bytes.end()).c_str());
     }
-}
-
-// The colour the movie sets in its first frame, as the page writes colours;
-// empty when it sets none there or cannot be read.
-std::string OwnBackground(std::span<const BYTE> bytes)
-{
-    std::optional<DWORD> stage = FirstFrameStageColour(bytes);
-    return stage ? ColourToCss(LONG(*stage)) : std::string();
-}
-
-// The folder and name of a movie's file in the package, from its host path.
-std::pair<std::string, std::string> SplitMoviePath(const std::string& host)
-{
-    size_t slash = host.rfind('/');
-    if (slash == std::string::npos)
-        return { ".", host };
-    return { host.substr(0, slash ? slash : 1), host.substr(slash + 1) };
 }
 
 } // namespace
@@ -241,8 +215,8 @@ void CRuffleView::Restart()
     m_bPageReady = false;
     m_bSavedDataSent = false;
     // The page comes up again, and with it the movie, from its file.
-    if (!m_strMoviePath.empty())
-        LoadMovie(0, m_strMoviePath);
+    if (!m_movie.path.empty())
+        LoadMovie(0, m_movie.path);
     LoadPage();
 }
 
@@ -370,60 +344,46 @@ void CRuffleView::SetSavedDataFolder(const std::string& folder)
 
 bool CRuffleView::LoadMovie(LONG, const std::string& path)
 {
-    auto host = platform::ToHostPath(path.c_str());
-    if (!host)
-        return false;
-    auto [folder, name] = SplitMoviePath(*host);
     // The prepared movie is the page's already, when it was made as this
     // load would make it: the page swaps it in.
-    if (!m_strPreparedPath.empty() && path == m_strPreparedPath && m_bPageReady && !m_bMoviePending
+    if (m_prepared && path == m_prepared->path && m_bPageReady && !m_bMoviePending
         && m_nPreparedScale == m_nScaleMode
-        && (m_strBackground.empty() || m_strBackground == m_strPreparedBackground)) {
+        && (m_strBackground.empty() || m_strBackground == m_prepared->stageColour)) {
         platform::TimelineMark("movie given");
-        m_strMoviePath = path;
-        m_strMovieName = name;
-        m_bCjkText = m_bPreparedCjk;
-        m_strStageColour = m_strPreparedBackground;
+        m_movie = std::move(*m_prepared);
+        m_prepared.reset();
         // What is left to serve of it (nothing once the engine has it) is
         // the current movie's now.
-        m_package.SetMovie(std::move(folder), m_strMovieName, m_package.TakePrepared());
-        m_strPreparedPath.clear();
-        ++m_nMovieGeneration;
-        m_nFrame = m_bPreparedReporting ? 0 : QV_FRAME_UNCOUNTED;
-        m_bMoviePending = true;
+        m_package.SetMovie(m_movie.folder, m_movie.name, m_package.TakePrepared());
         m_bStartPrepared = true;
-        m_supervisor.MovieGiven(m_nPreparedSize);
+        Given();
         StartMovie();
         return true;
     }
-    // The file is read through a mapping: its pages are the page cache's,
-    // and the rewritten movie is served from them, with only the reports
-    // held beside them.
-    auto movie = std::make_shared<MovieToServe>();
-    if (!movie->file.Open(path.c_str()))
+    std::optional<SGivenMovie> movie = SGivenMovie::Read(path);
+    if (!movie)
         return false;
-    std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
     platform::TimelineMark("movie given");
     DropPrepared();
-    m_strMoviePath = path;
-    m_strMovieName = name;
-
-    m_bCjkText = MovieShowsCjkText(bytes);
-    m_strStageColour = OwnBackground(bytes);
-    movie->plan = PlanFrameReports(bytes);
-    bool reporting = movie->plan.has_value();
+    m_movie = std::move(*movie);
     // A movie that cannot report its frames goes as it is: from its file,
     // like any other of the package.
-    m_package.SetMovie(std::move(folder), m_strMovieName, reporting ? std::move(movie) : nullptr);
-    ++m_nMovieGeneration;
-    m_nFrame = reporting ? 0 : QV_FRAME_UNCOUNTED;
-    m_bMoviePending = true;
+    m_package.SetMovie(m_movie.folder, m_movie.name, std::move(m_movie.served));
     m_bStartPrepared = false;
-    // From now until the engine says it started this movie.
-    m_supervisor.MovieGiven(bytes.size());
+    Given();
     if (m_bPageReady)
         StartMovie();
     return true;
+}
+
+void CRuffleView::Given()
+{
+    ++m_nMovieGeneration;
+    m_nFrame = m_movie.reporting ? 0 : QV_FRAME_UNCOUNTED;
+    m_movie.served.reset();
+    m_bMoviePending = true;
+    // From now until the engine says it started this movie.
+    m_supervisor.MovieGiven(m_movie.size);
 }
 
 void CRuffleView::PrepareMovie(const std::string& path)
@@ -432,53 +392,29 @@ void CRuffleView::PrepareMovie(const std::string& path)
     // Only beside a movie the page has been given, from its package.
     if (!m_bPageReady || m_bMoviePending || m_nMovieGeneration == 0)
         return;
-    auto host = platform::ToHostPath(path.c_str());
-    if (!host)
+    std::optional<SGivenMovie> movie = SGivenMovie::Read(path);
+    if (!movie || movie->folder != m_package.Folder())
         return;
-    auto [folder, name] = SplitMoviePath(*host);
-    if (folder != m_package.Folder())
-        return;
-    auto movie = std::make_shared<MovieToServe>();
-    if (!movie->file.Open(path.c_str()))
-        return;
-    std::span<const BYTE> bytes(movie->file.data(), movie->file.size());
-    m_bPreparedCjk = MovieShowsCjkText(bytes);
-    m_strPreparedBackground = OwnBackground(bytes);
-    m_nPreparedSize = bytes.size();
     m_nPreparedScale = m_nScaleMode;
-    movie->plan = PlanFrameReports(bytes);
-    m_bPreparedReporting = movie->plan.has_value();
-    m_package.SetPrepared(name, m_bPreparedReporting ? std::move(movie) : nullptr);
-    m_strPreparedPath = path;
+    m_package.SetPrepared(movie->name, std::move(movie->served));
+    m_prepared = std::move(movie);
 
-    static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
     CJsonObject json;
-    json.Add("key", std::to_string(++m_nPrepareGeneration))
-        .Add("url", PackageUrl(name))
-        .Add("base", PackageBase)
-        .Add("scale", s_scales[m_nScaleMode]);
+    json.Add("key", std::to_string(++m_nPrepareGeneration));
     // Its own colour from the start: a player that has run no frame yet
     // would otherwise clear to white when it is shown.
-    if (m_strPreparedBackground.empty())
-        json.AddNull("background");
-    else
-        json.Add("background", m_strPreparedBackground);
-    if (m_bPreparedCjk)
-        json.AddJson("fonts", SystemFonts().ConfigScript());
-    else
-        json.AddNull("fonts");
+    AddMovieOptions(json, *m_prepared, m_nScaleMode, m_prepared->stageColour);
     Command("prepare", json.Text());
 }
 
 void CRuffleView::DropPrepared()
 {
-    m_strPreparedPath.clear();
+    m_prepared.reset();
     m_package.TakePrepared();
 }
 
 void CRuffleView::StartMovie()
 {
-    static const char* const s_scales[] = { "showAll", "noBorder", "exactFit", "noScale" };
     m_bMoviePending = false;
     m_bWarm = false;
     if (!m_bSavedDataSent) {
@@ -488,30 +424,20 @@ void CRuffleView::StartMovie()
         Command("restore", CJsonObject().AddJson("items", items.Text()).Text());
         m_bSavedDataSent = true;
     }
-    CJsonObject movie;
-    movie.Add("id", std::to_string(m_nMovieGeneration))
-        .Add("url", PackageUrl(m_strMovieName))
-        .Add("base", PackageBase)
-        .Add("scale", s_scales[m_nScaleMode]);
     // Without a colour of the control's, the stage colour of the movie's
     // first frame: the engine clears to white until that tag runs, which
     // shows as a flash before the movie's first frame. The view and the
     // page show it too until the engine draws.
-    const std::string& background = m_strBackground.empty() ? m_strStageColour : m_strBackground;
-    if (background.empty())
-        movie.AddNull("background");
-    else
-        movie.Add("background", background);
+    const std::string& background = m_strBackground.empty() ? m_movie.stageColour : m_strBackground;
     GdkRGBA viewColour { 0, 0, 0, 1 };
     if (!background.empty())
         gdk_rgba_parse(&viewColour, background.c_str());
     webkit_web_view_set_background_color(m_pView, &viewColour);
+    CJsonObject movie;
+    movie.Add("id", std::to_string(m_nMovieGeneration));
+    AddMovieOptions(movie, m_movie, m_nScaleMode, background);
     movie.AddJson("prepared", m_bStartPrepared ? "true" : "false");
     m_bStartPrepared = false;
-    if (m_bCjkText)
-        movie.AddJson("fonts", SystemFonts().ConfigScript());
-    else
-        movie.AddNull("fonts");
     Command("load", movie.Text());
     FocusMovie();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/EngineSupervisor.h"
+#include "control/GivenMovie.h"
 #include "control/NavigationPolicy.h"
 #include "control/SavedObjects.h"
 #include "control/SchemeServer.h"
@@ -8,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -77,6 +79,8 @@ private:
     void HandleMessage(const PageMessage& message);
     // Calls the page's command `name` with its argument, a JSON object.
     void Command(const char* name, const std::string& json = "{}");
+    // The movie in m_movie is the current one from now on, and watched.
+    void Given();
     void StartMovie();
     // Forgets the prepared movie (the page drops its player with its next
     // load of another movie or its next prepare).
@@ -106,15 +110,9 @@ private:
     bool m_bWarm { false };
     LONG m_nScaleMode { 0 };
     std::string m_strBackground {};
-    // The current movie's stage colour from its first frame, as CSS; empty
-    // when it sets none there.
-    std::string m_strStageColour {};
-    // The current movie's name in the package, and its file, to start it
+    // The current movie: what is told of it, and its file, to start it
     // again in a new web process.
-    std::string m_strMovieName {};
-    std::string m_strMoviePath {};
-    // The current movie shows CJK text: the system's fonts for it go with it.
-    bool m_bCjkText { false };
+    SGivenMovie m_movie {};
     unsigned m_nMovieGeneration { 0 };
     // The current page's identity and address.
     std::string m_strPageId {};
@@ -123,13 +121,9 @@ private:
     // The movie made ready ahead: its file (empty for none), the number of
     // the page's prepare, how it was made, and whether the pending start
     // swaps it in.
-    std::string m_strPreparedPath {};
+    std::optional<SGivenMovie> m_prepared {};
     unsigned m_nPrepareGeneration { 0 };
     LONG m_nPreparedScale { 0 };
-    std::string m_strPreparedBackground {};
-    bool m_bPreparedCjk { false };
-    bool m_bPreparedReporting { false };
-    size_t m_nPreparedSize { 0 };
     bool m_bStartPrepared { false };
     CSavedObjects m_saved {};
 };
