@@ -226,7 +226,10 @@ bool Reader::ReadData(DWORD offset, PeResource& resource)
     if (size > m_image.size())
         return Fail("a resource larger than the file");
     auto at = FileOffset(rva, size);
-    if (!at)
+    // A section with no data in the file (SizeOfRawData 0) maps nothing, and
+    // its PointerToRawData was never checked: even an empty resource must
+    // start inside the file.
+    if (!at || *at > m_image.size() || m_image.size() - *at < size)
         return Fail("a resource's data lies outside the file");
     resource.offset = *at;
     resource.size = size;
