@@ -1,5 +1,6 @@
 #include "control/EngineSupervisor.h"
 
+#include "control/Debugging.h"
 #include "platform/Say.h"
 #include "platform/gtk/ProcessEnding.h"
 
@@ -147,6 +148,7 @@ void CEngineSupervisor::Failed(const std::string& why)
 {
     // A player asked to end takes its web processes with it: nothing of
     // theirs is started again.
+    DebugSay("engine failure: %s%s", why.c_str(), m_bPrepared ? " (prepared view)" : "");
     if (platform::ProcessEnding() || m_bStopped)
         return;
     StopAll();

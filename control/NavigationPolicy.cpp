@@ -28,9 +28,8 @@ void CNavigationPolicy::Connect(WebKitWebView* view)
                 WEBKIT_NAVIGATION_POLICY_DECISION(decision));
             WebKitURIRequest* request = webkit_navigation_action_get_request(action);
             std::string uri = request ? webkit_uri_request_get_uri(request) : "";
-            if (ControlDebugging())
-                platform::Say("the page asks to go to %s (%s)", uri.c_str(),
-                    type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ? "navigation" : "new window");
+            DebugSay("the page asks to go to %s (%s)", uri.c_str(),
+                type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ? "navigation" : "new window");
             if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->m_mayLoad(uri)) {
                 webkit_policy_decision_use(decision);
                 return TRUE;

@@ -226,6 +226,9 @@ void CRuffleView::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptRes
     std::optional<PageMessage> message = ReadPageMessage(result);
     // Only the current page speaks for the engine: a message of one that
     // has been replaced is dropped.
+    if (message)
+        DebugSay("page %s says %s %s (the current page: %s)", message->page.c_str(), message->type.c_str(),
+            message->first.c_str(), self->m_strPageId.c_str());
     if (message && message->page == self->m_strPageId)
         self->HandleMessage(*message);
 }
@@ -280,7 +283,7 @@ void CRuffleView::HandleMessage(const PageMessage& message)
     } else if (type == "unloaded") {
         m_bUnloaded = true;
     } else if (type == "console") {
-        platform::Say("console %s: %s", first.c_str(), message.second.c_str());
+        DebugSay("console %s: %s", first.c_str(), message.second.c_str());
     } else if (type == "error") {
         // The engine failed to start, to warm up or to take the current
         // movie; an error of an earlier movie's load is old news.
@@ -294,6 +297,7 @@ void CRuffleView::Command(const char* name, const std::string& json)
     // The page's one entry point, with the command's name and its argument
     // as JSON; nothing of either becomes script.
     static const char s_body[] = "window.quorvel.command(name, args);";
+    DebugSay("command %s %.200s", name, json.c_str());
     gchar* valid = g_utf8_make_valid(json.c_str(), gssize(json.size()));
     GVariantDict arguments;
     g_variant_dict_init(&arguments, nullptr);

@@ -146,8 +146,7 @@ void CPackageServer::Serve(WebKitURISchemeRequest* request, const std::string& p
     }
     std::optional<PackageFile> file = OpenPackageFile(m_strFolder, *name);
     if (!file) {
-        if (ControlDebugging())
-            platform::Say("not in the package: %s", name->c_str());
+        DebugSay("not in the package: %s", name->c_str());
         FinishNotFound(request, *name);
         return;
     }
@@ -158,6 +157,7 @@ void ServeControlRequest(WebKitURISchemeRequest* request)
 {
     std::string uri = webkit_uri_scheme_request_get_uri(request);
     std::string path = webkit_uri_scheme_request_get_path(request);
+    DebugSay("the engine asks for %s", uri.c_str());
     if (uri.starts_with(PackageBase)) {
         WebKitWebView* view = webkit_uri_scheme_request_get_web_view(request);
         auto* server = view
