@@ -304,8 +304,22 @@ void CRuffleView::Command(const char* name, const std::string& json)
     g_variant_dict_insert(&arguments, "name", "s", name);
     g_variant_dict_insert(&arguments, "args", "s", valid);
     g_free(valid);
+    // When debugging, the log says whether each command ran.
+    GAsyncReadyCallback ran = nullptr;
+    if (ControlDebugging())
+        ran = +[](GObject* view, GAsyncResult* result, gpointer name) {
+            GError* error = nullptr;
+            JSCValue* value = webkit_web_view_call_async_javascript_function_finish(
+                WEBKIT_WEB_VIEW(view), result, &error);
+            DebugSay("command %s %s%s", static_cast<const char*>(name), error ? "failed: " : "ran",
+                error ? error->message : "");
+            if (value)
+                g_object_unref(value);
+            if (error)
+                g_error_free(error);
+        };
     webkit_web_view_call_async_javascript_function(m_pView, s_body, gssize(sizeof s_body - 1),
-        g_variant_dict_end(&arguments), nullptr, nullptr, nullptr, nullptr, nullptr);
+        g_variant_dict_end(&arguments), nullptr, nullptr, nullptr, ran, const_cast<char*>(name));
 }
 
 void CRuffleView::FocusMovie()

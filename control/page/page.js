@@ -388,6 +388,22 @@
         return {
             // Puts the page's plumbing in place, before the engine's script.
             install() {
+                // The engine's WebAssembly says a panic of its own on the
+                // console ("panicked at <source>:\n<what>"), and all it has
+                // made is unusable from then on: the movie stops, or never
+                // shows. That is the engine's failure, told once, whatever
+                // load it came in.
+                const consoleError = window.console.error.bind(window.console);
+                let panicked = false;
+                window.console.error = (...parts) => {
+                    const text = parts.length ? String(parts[0]) : "";
+                    if (!panicked && text.startsWith("panicked at")) {
+                        panicked = true;
+                        const lines = text.split("\n").filter((line) => line.trim());
+                        post({ type: "error", load: "", message: "panicked: " + (lines[1] || lines[0]).trim() });
+                    }
+                    consoleError(...parts);
+                };
                 Object.defineProperty(window, "localStorage", { get: () => storage, configurable: false });
                 // Links a movie opens go to the control, which hands them to
                 // the desktop; the page itself never opens a window.

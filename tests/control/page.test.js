@@ -104,7 +104,7 @@ test("the page is ready once started with an engine that makes players, and says
 
 test("every message carries the page's identity", () => {
     const seen = [];
-    const page = makePage({ window: { addEventListener() {} }, document: {}, page: "41",
+    const page = makePage({ window: { addEventListener() {}, console: { error() {} } }, document: {}, page: "41",
         post: (message) => seen.push(message), engine: () => undefined });
     page.install();
     page.start();
@@ -332,4 +332,17 @@ test("a movie that cannot be prepared is said so, and its load falls back to a f
     assert.equal(late.engine.players[1].removed, true);
     assert.equal(late.engine.players.length, 3);
     assert.equal(late.engine.players[2].loads[0].config.url, "quorvel-control://package/2.swf");
+});
+
+test("a panic of the engine, while a movie plays, is its failure, told once", async () => {
+    const { page, window, engine, posted } = makeHarness();
+    page.command("load", JSON.stringify({ id: "4", url: "quorvel-control://package/a.swf" }));
+    engine.players[0].loads[0].resolve();
+    await Promise.resolve();
+    posted.length = 0;
+    window.console.error("Unable to lock Ruffle core");
+    assert.deepEqual(posted, []);
+    window.console.error("panicked at /src/wgpu-core/src/storage.rs:92:17:\nCannot insert BufferId(0,0)");
+    window.console.error("panicked at /src/other.rs:1:1:\nagain");
+    assert.deepEqual(posted, [{ type: "error", load: "", message: "panicked: Cannot insert BufferId(0,0)" }]);
 });

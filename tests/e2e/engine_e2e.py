@@ -29,6 +29,7 @@ from player_e2e import wait_for  # noqa: E402
 #   warm-hang  the warm-up movie's load never answers
 #   missing    the engine's script leaves no engine behind
 #   stale      the page says everything, its ready among it, as another page
+#   panic      the engine panics half a second after it started the movie
 FAULT_SCRIPT = r"""
 (function () {
     "use strict";
@@ -53,6 +54,11 @@ FAULT_SCRIPT = r"""
                 const hit = fault === "warm-hang" ? warm : !warm && String(config.url).includes(movie);
                 if (!hit)
                     return load.apply(this, arguments);
+                if (fault === "panic") {
+                    const started = load.apply(this, arguments);
+                    started.then(() => setTimeout(() => console.error("panicked at src/test.rs:1:1:\ntest panic"), 500));
+                    return started;
+                }
                 if (fault === "hang" || fault === "warm-hang")
                     return new Promise(() => {});
                 if (fault === "reject")
@@ -110,6 +116,12 @@ class Suite(package_e2e.Suite):
     def test_a_missing_engine_script_is_loaded_again(self):
         self.fault("missing")
         self.plays_after_one_restart("failed (the engine's script did not load)")
+
+    def test_a_panic_of_the_engine_while_the_movie_plays_starts_it_again(self):
+        # The engine's own render code can panic on a frame (a fault of its
+        # graphics layer): the movie would stand still for good.
+        self.fault("panic")
+        self.plays_after_one_restart("failed (panicked: test panic)")
 
     def test_a_ready_of_another_page_is_not_taken(self):
         # Its messages dropped, the page never counts as ready: the page's
