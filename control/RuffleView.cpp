@@ -122,7 +122,9 @@ CRuffleView::CRuffleView(FSCommandHandler onFSCommand)
         this);
     // Keys go to the movie whenever the window has the keyboard.
     g_signal_connect(m_pView, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer data) {
-        static_cast<CRuffleView*>(data)->Command("focus");
+        auto* self = static_cast<CRuffleView*>(data);
+        if (self->m_bPageReady)
+            self->Command("focus");
         return FALSE;
     }),
         this);
