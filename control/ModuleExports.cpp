@@ -5,11 +5,13 @@
 #include "control/PreparedView.h"
 #include "platform/Com.h"
 #include "platform/FlashControlAbi.h"
+#include "platform/Timeline.h"
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <utility>
 
 namespace {
 
@@ -40,6 +42,9 @@ __attribute__((visibility("default"))) int32_t DllGetClassObject(
         return QV_CLASS_E_CLASSNOTAVAILABLE;
     if (abiVersion != QV_CONTROL_ABI_VERSION)
         return QV_E_NOINTERFACE;
+    static bool s_bMarked = false;
+    if (!std::exchange(s_bMarked, true))
+        platform::TimelineMark("control module loaded");
     *control = new CFlashControl();
     return 0;
 }

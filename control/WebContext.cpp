@@ -2,6 +2,7 @@
 
 #include "control/SchemeServer.h"
 #include "control/SessionBus.h"
+#include "platform/Timeline.h"
 
 #include <webkit2/webkit2.h>
 
@@ -18,6 +19,7 @@ WebKitWebContext* SharedWebContext()
         // The web processes want a session bus; without the user's they get
         // ours (SessionBus.h).
         CSessionBus::EnsureForWebProcesses();
+        platform::TimelineMark("session bus up");
         WebKitWebContext* context = webkit_web_context_new_ephemeral();
         // The engine needs a valid language tag even under the C locale.
         const char* languages[] = { "en-US", nullptr };
@@ -30,6 +32,7 @@ WebKitWebContext* SharedWebContext()
             context, ControlScheme,
             [](WebKitURISchemeRequest* request, gpointer) { ServeControlRequest(request); }, nullptr,
             nullptr);
+        platform::TimelineMark("web context made");
         return context;
     }();
     return s_context;
