@@ -232,6 +232,10 @@ class PlayerTest(unittest.TestCase):
                         NO_AT_BRIDGE="1", GDK_BACKEND="x11")
         for name in ("LC_ALL", "LC_MESSAGES", "LANG", "WAYLAND_DISPLAY"):
             self.env.pop(name, None)
+        # The control's log of the engine (its page's messages, the files it
+        # asked for, each failure), kept out of the players' stderr: a
+        # failure's report ends with it.
+        self.env.setdefault("QUORVEL_CONTROL_DEBUG", os.path.join(self.scratch, "engine.log"))
         suppressions = os.path.join(SOURCE, "tests", "lsan.supp")
         if os.path.exists(suppressions) and "suppressions=" not in self.env.get("LSAN_OPTIONS", ""):
             self.env["LSAN_OPTIONS"] = ":".join(
@@ -252,6 +256,11 @@ class PlayerTest(unittest.TestCase):
         if stderr_path and os.path.exists(stderr_path) and os.path.getsize(stderr_path):
             with open(stderr_path, errors="replace") as said:
                 sys.stderr.write("--- the last player's stderr ---\n" + said.read()[-20000:] + "\n---\n")
+        engine_log = os.path.join(self.scratch, "engine.log")
+        if os.path.exists(engine_log):
+            with open(engine_log, errors="replace") as log:
+                lines = [line for line in log.read().splitlines() if "quorvel:frame" not in line]
+            sys.stderr.write("--- the control's engine log, its end ---\n" + "\n".join(lines[-80:]) + "\n---\n")
         self.display.close()
         shutil.rmtree(self.scratch, ignore_errors=True)
 
