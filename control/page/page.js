@@ -388,22 +388,37 @@
         return {
             // Puts the page's plumbing in place, before the engine's script.
             install() {
-                // The engine's WebAssembly says a panic of its own on the
-                // console ("panicked at <source>:\n<what>"), and all it has
-                // made is unusable from then on: the movie stops, or never
-                // shows. That is the engine's failure, told once, whatever
+                // The engine's WebAssembly can fail in two ways it does not
+                // recover from: a panic of its own, which it says on the
+                // console ("panicked at <source>:\n<what>"), and a trap (an
+                // out-of-bounds access, say) that escapes as an uncaught
+                // WebAssembly.RuntimeError. Either way all the engine has made
+                // is unusable from then on: the movie stops, or a load never
+                // settles. That is the engine's failure, told once, whatever
                 // load it came in.
+                let broken = false;
+                const engineBroke = (what) => {
+                    if (!broken) {
+                        broken = true;
+                        post({ type: "error", load: "", message: what });
+                    }
+                };
                 const consoleError = window.console.error.bind(window.console);
-                let panicked = false;
                 window.console.error = (...parts) => {
                     const text = parts.length ? String(parts[0]) : "";
-                    if (!panicked && text.startsWith("panicked at")) {
-                        panicked = true;
+                    if (text.startsWith("panicked at")) {
                         const lines = text.split("\n").filter((line) => line.trim());
-                        post({ type: "error", load: "", message: "panicked: " + (lines[1] || lines[0]).trim() });
+                        engineBroke("panicked: " + (lines[1] || lines[0]).trim());
                     }
                     consoleError(...parts);
                 };
+                const trapped = (error) => {
+                    const RuntimeError = window.WebAssembly && window.WebAssembly.RuntimeError;
+                    if (RuntimeError && error instanceof RuntimeError)
+                        engineBroke("trapped: " + String(error.message).split(" (evaluating")[0]);
+                };
+                window.addEventListener("error", (event) => trapped(event.error));
+                window.addEventListener("unhandledrejection", (event) => trapped(event.reason));
                 Object.defineProperty(window, "localStorage", { get: () => storage, configurable: false });
                 // Links a movie opens go to the control, which hands them to
                 // the desktop; the page itself never opens a window.

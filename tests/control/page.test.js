@@ -43,6 +43,7 @@ function makeHarness({ engineLoaded = true } = {}) {
     const listeners = {};
     const window = {
         console: { log() {}, info() {}, warn() {}, error() {}, debug() {} },
+        WebAssembly,
         addEventListener(kind, listener) { (listeners[kind] = listeners[kind] || []).push(listener); },
     };
     const stage = { children: [], appendChild(child) { this.children.push(child); } };
@@ -345,4 +346,14 @@ test("a panic of the engine, while a movie plays, is its failure, told once", as
     window.console.error("panicked at /src/wgpu-core/src/storage.rs:92:17:\nCannot insert BufferId(0,0)");
     window.console.error("panicked at /src/other.rs:1:1:\nagain");
     assert.deepEqual(posted, [{ type: "error", load: "", message: "panicked: Cannot insert BufferId(0,0)" }]);
+});
+
+test("a trap of the engine's WebAssembly that escapes is its failure; other errors are not", () => {
+    const { listeners, posted } = makeHarness();
+    listeners.error[0]({ error: new Error("a movie's own script") });
+    listeners.unhandledrejection[0]({ reason: "nothing" });
+    assert.deepEqual(posted, []);
+    listeners.unhandledrejection[0]({ reason: new WebAssembly.RuntimeError("Out of bounds memory access (evaluating 'f()')") });
+    listeners.error[0]({ error: new WebAssembly.RuntimeError("Unreachable code should not be executed") });
+    assert.deepEqual(posted, [{ type: "error", load: "", message: "trapped: Out of bounds memory access" }]);
 });

@@ -30,6 +30,8 @@ from player_e2e import wait_for  # noqa: E402
 #   missing    the engine's script leaves no engine behind
 #   stale      the page says everything, its ready among it, as another page
 #   panic      the engine panics half a second after it started the movie
+#   trap       the engine's WebAssembly traps while it makes the movie's player:
+#              the load never settles, an uncaught RuntimeError says why
 FAULT_SCRIPT = r"""
 (function () {
     "use strict";
@@ -54,6 +56,12 @@ FAULT_SCRIPT = r"""
                 const hit = fault === "warm-hang" ? warm : !warm && String(config.url).includes(movie);
                 if (!hit)
                     return load.apply(this, arguments);
+                if (fault === "trap") {
+                    // As a rejection nobody handles (a throw of this script's
+                    // own would reach the page's error event muted).
+                    setTimeout(() => Promise.reject(new WebAssembly.RuntimeError("test trap")), 200);
+                    return new Promise(() => {});
+                }
                 if (fault === "panic") {
                     const started = load.apply(this, arguments);
                     started.then(() => setTimeout(() => console.error("panicked at src/test.rs:1:1:\ntest panic"), 500));
@@ -122,6 +130,16 @@ class Suite(package_e2e.Suite):
         # graphics layer): the movie would stand still for good.
         self.fault("panic")
         self.plays_after_one_restart("failed (panicked: test panic)")
+
+    def test_a_trap_of_the_engine_while_it_starts_is_not_waited_out(self):
+        # Seen in the engine's start under software rendering: an
+        # out-of-bounds access while it makes the player's drawing device.
+        # The load would never settle: the engine is started again at once,
+        # not after the watch's 30 s.
+        self.fault("trap")
+        launched = time.monotonic()
+        self.plays_after_one_restart("failed (trapped: test trap)")
+        self.assertLess(time.monotonic() - launched, 25.0)
 
     def test_a_ready_of_another_page_is_not_taken(self):
         # Its messages dropped, the page never counts as ready: the page's

@@ -183,13 +183,14 @@ class VirtualDisplay:
             self.process.wait()
 
 
-# The line a player writes when the engine's WebAssembly panicked (a fault
-# inside the engine, not of ours, that now and then strikes a start under
-# the virtual display's software rendering): the player starts the engine
-# again, as it must, but what the movie had not saved yet is gone with it.
-ENGINE_PANIC = "the movie engine failed (panicked: "
-# The panic engine_e2e makes on purpose.
-TEST_PANIC = "panicked: test panic"
+# The lines a player writes when the engine's WebAssembly panicked or
+# trapped (a fault inside the engine, not of ours, that now and then strikes
+# a start under the virtual display's software rendering): the player starts
+# the engine again, as it must, but what the movie had not saved yet is gone
+# with it.
+ENGINE_PANICS = ("the movie engine failed (panicked: ", "the movie engine failed (trapped: ")
+# The ones engine_e2e makes on purpose.
+TEST_PANICS = ("panicked: test panic", "trapped: test trap")
 
 
 class PlayerTest(unittest.TestCase):
@@ -215,7 +216,7 @@ class PlayerTest(unittest.TestCase):
                     with open(os.path.join(scratch, name), errors="replace") as said:
                         texts.append(said.read())
         return [line for text in texts for line in text.splitlines()
-                if ENGINE_PANIC in line and TEST_PANIC not in line]
+                if any(p in line for p in ENGINE_PANICS) and not any(p in line for p in TEST_PANICS)]
 
     def setUp(self):
         # What earlier players of the case said (start() reuses the file).
