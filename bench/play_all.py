@@ -33,8 +33,6 @@ X server (XGetImage through ctypes, no helper program).
   stderr grouped by kind.
 """
 import argparse
-import ctypes
-import ctypes.util
 import colorsys
 import os
 import re
@@ -48,6 +46,9 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import first_frame as ff  # noqa: E402
+# The screen's pixels as the end-to-end tests read them.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tests", "e2e"))
+from xscreen import Screen  # noqa: E402
 
 FPS = 12
 FRAMES = 12
@@ -183,113 +184,6 @@ def palette(count=10):
         movies.append({"name": f"m{i}.swf", "size": SIZES[i % len(SIZES)], "stage": stage,
                        "drawing": drawing})
     return movies
-
-
-# ---------------------------------------------------------------------------
-# The X server's pixels through libX11.
-
-class XImage(ctypes.Structure):
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
-                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
-                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-                ("bits_per_pixel", ctypes.c_int)]
-
-
-class XWindowAttributes(ctypes.Structure):
-    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
-                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
-                ("root", ctypes.c_ulong), ("class_", ctypes.c_int), ("bit_gravity", ctypes.c_int),
-                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
-                ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
-                ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
-                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
-                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
-                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
-
-
-ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
-IS_VIEWABLE = 2
-Z_PIXMAP = 2
-
-
-class Screen:
-    """One connection to the display; the player's top-level window (the
-    largest viewable child of the root: there is no window manager) and
-    its pixels as the screen shows them."""
-
-    def __init__(self, display):
-        x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        x.XOpenDisplay.restype = ctypes.c_void_p
-        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x.XDefaultRootWindow.restype = ctypes.c_ulong
-        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        x.XGetImage.restype = ctypes.POINTER(XImage)
-        x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
-                                ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
-                                 ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
-                                 ctypes.POINTER(ctypes.c_uint)]
-        x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(XWindowAttributes)]
-        x.XFree.argtypes = [ctypes.c_void_p]
-        x.XDisplayWidth.argtypes = x.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
-        self.x = x
-        # A window that goes between two requests must not end this program.
-        self.on_error = ERROR_HANDLER(lambda d, e: 0)
-        x.XSetErrorHandler(self.on_error)
-        self.dpy = x.XOpenDisplay(display.encode())
-        if not self.dpy:
-            sys.exit(f"cannot open display {display}")
-        self.root = x.XDefaultRootWindow(self.dpy)
-        self.width, self.height = x.XDisplayWidth(self.dpy, 0), x.XDisplayHeight(self.dpy, 0)
-
-    def window(self):
-        """(x, y, width, height) of the largest viewable top-level window, or None."""
-        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
-        children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
-        if not self.x.XQueryTree(self.dpy, self.root, ctypes.byref(root), ctypes.byref(parent),
-                                 ctypes.byref(children), ctypes.byref(count)):
-            return None
-        best = None
-        attributes = XWindowAttributes()
-        for i in range(count.value):
-            if not self.x.XGetWindowAttributes(self.dpy, children[i], ctypes.byref(attributes)):
-                continue
-            if attributes.map_state != IS_VIEWABLE or attributes.width < 16 or attributes.height < 16:
-                continue
-            box = (attributes.x, attributes.y, attributes.width, attributes.height)
-            if best is None or box[2] * box[3] > best[2] * best[3]:
-                best = box
-        if children:
-            self.x.XFree(children)
-        return best
-
-    def grab(self, box):
-        """The pixels of `box` (clipped to the screen) as an Image, or None."""
-        x, y, w, h = box
-        x0, y0 = max(x, 0), max(y, 0)
-        x1, y1 = min(x + w, self.width), min(y + h, self.height)
-        if x1 <= x0 or y1 <= y0:
-            return None
-        image = self.x.XGetImage(self.dpy, self.root, x0, y0, x1 - x0, y1 - y0, ~0 & 0xFFFFFFFF, Z_PIXMAP)
-        if not image:
-            return None
-        im = image.contents
-        data = ctypes.string_at(im.data, im.bytes_per_line * im.height)
-        result = Image(data, im.width, im.height, im.bytes_per_line, im.bits_per_pixel // 8)
-        self.x.XFree(im.data)
-        self.x.XFree(image)
-        return result
-
-
-class Image:
-    def __init__(self, data, width, height, stride, bpp):
-        self.data, self.width, self.height, self.stride, self.bpp = data, width, height, stride, bpp
-
-    def at(self, x, y):
-        i = y * self.stride + x * self.bpp
-        b, g, r = self.data[i], self.data[i + 1], self.data[i + 2]
-        return (r, g, b)
 
 
 def near(a, b):
@@ -784,7 +678,10 @@ def main():
     env.pop("XDG_DATA_HOME", None)
     package = make_package(args, work, movies, "play-all")
     xvfb = ff.start_display(env)
-    screen = Screen(env["DISPLAY"])
+    try:
+        screen = Screen(env["DISPLAY"])
+    except RuntimeError as error:
+        sys.exit(str(error))
     print(f"load average {', '.join(f'{v:.1f}' for v in os.getloadavg())} on {os.cpu_count()} cores, "
           f"{time.strftime('%H:%M UTC', time.gmtime())}")
     try:

@@ -15,6 +15,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import control_e2e  # noqa: E402
 import player_e2e  # noqa: E402
+import xscreen  # noqa: E402
 from player_e2e import wait_for  # noqa: E402,F401
 
 
@@ -248,7 +249,7 @@ class Suite(control_e2e.ControlTest):
         # square's place and its edges aside): GTK's grey, the engine's
         # white or any other colour there is a flash.
         game = self.build([os.path.join(self.movies, "part2.swf")], "--main", "part2.swf")
-        screen = player_e2e.ScreenSampler(self.display.name)
+        screen = xscreen.Screen(self.display.name)
         self.stderr_path = os.path.join(self.scratch, "stderr.txt")
         with open(self.stderr_path, "w") as stderr:
             self.player = subprocess.Popen([game], env=self.env, stdout=subprocess.DEVNULL, stderr=stderr)
@@ -261,10 +262,11 @@ class Suite(control_e2e.ControlTest):
         try:
             while time.monotonic() - start < control_e2e.ENGINE_START and self.player.poll() is None:
                 box = screen.window()
-                at = screen.grab(box) if box and box[2:] == (400, 300) else None
-                if at is None:
+                image = screen.grab(box) if box and box[2:] == (400, 300) else None
+                if image is None or (image.width, image.height) != (400, 300):
                     time.sleep(0.002)
                     continue
+                at = image.at
                 now = time.monotonic() - start
                 first_paint = first_paint if first_paint is not None else now
                 if near(at(50, 50), GREEN):
