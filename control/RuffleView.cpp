@@ -400,7 +400,6 @@ void CRuffleView::Given()
 {
     ++m_nMovieGeneration;
     m_nFrame = m_movie.reporting ? 0 : QV_FRAME_UNCOUNTED;
-    m_movie.served.reset();
     m_bMoviePending = true;
     // From now until the engine says it started this movie.
     m_supervisor.MovieGiven(m_movie.size);
