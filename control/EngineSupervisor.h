@@ -36,6 +36,7 @@ public:
 
     // Prepared: failures break the view, quietly.
     void SetPrepared(bool prepared) { m_bPrepared = prepared; }
+    bool Prepared() const { return m_bPrepared; }
     bool Broken() const { return m_bBroken; }
 
     // The page has been asked for; it said it is ready.

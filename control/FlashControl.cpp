@@ -49,17 +49,11 @@ int32_t CFlashControl::FlashVersion(QvControl*, int32_t* version)
     return 0;
 }
 
-CRuffleView& CFlashControl::View()
+CViewRelay& CFlashControl::View()
 {
     if (!m_pView) {
-        auto onFSCommand
-            = [this](const std::string& command, const std::string& args) { RaiseFSCommand(command, args); };
-        // The engine prepared ahead, when there is one that works.
-        m_pView = CPreparedView::Take();
-        if (m_pView)
-            m_pView->Adopt(onFSCommand);
-        else
-            m_pView = std::make_unique<CRuffleView>(onFSCommand);
+        m_pView = std::make_unique<CViewRelay>(
+            [this](const std::string& command, const std::string& args) { RaiseFSCommand(command, args); });
         m_pView->SetScaleMode(m_nScaleMode);
         if (m_nBackground >= 0)
             m_pView->SetBackgroundColor(m_nBackground);

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "control/RuffleView.h"
+#include "control/ViewRelay.h"
 #include "platform/FlashControlAbi.h"
 #include "platform/FlashControlMembers.h"
 
 #include <memory>
 
 // One control object as the player sees it through the module's method
-// table: the members the player drives, answered by the web view.
+// table: the members the player drives, answered by its views (ViewRelay.h).
 class CFlashControl : public QvControl {
 public:
     CFlashControl();
@@ -30,10 +30,10 @@ private:
     static void* GetWidget(QvControl* self);
     static void SetEventSink(QvControl* self, QvEventSink sink, void* context);
 
-    CRuffleView& View();
+    CViewRelay& View();
     void RaiseFSCommand(const std::string& command, const std::string& args);
 
-    std::unique_ptr<CRuffleView> m_pView {};
+    std::unique_ptr<CViewRelay> m_pView {};
     QvEventSink m_pSink { nullptr };
     void* m_pSinkContext { nullptr };
     LONG m_nScaleMode { 0 };

@@ -142,22 +142,7 @@ CRuffleView::~CRuffleView()
     if (!m_pView)
         return;
     m_supervisor.Stop();
-    // Removing the movie from the page stops its sound and makes the engine
-    // write what it saved; the page says when that is done.
-    if (m_bPageReady && m_nMovieGeneration > 0) {
-        Command("unload");
-        gint64 deadline = g_get_monotonic_time() + UnloadWaitMicroseconds;
-        while (!m_bUnloaded && m_bPageReady && g_get_monotonic_time() < deadline) {
-            if (!g_main_context_iteration(nullptr, FALSE))
-                g_usleep(1000);
-        }
-        // A signal that ends the player ends its web processes too: that is
-        // no news to whoever sent it.
-        if (!m_bUnloaded && !platform::ProcessEnding())
-            platform::Say(
-                "the movie engine did not answer as the player ended; what the movie saved last may be "
-                "lost");
-    }
+    Unload();
     CPackageServer::Attach(m_pView, nullptr);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(m_pView), this);
     g_signal_handlers_disconnect_by_data(m_pView, this);
@@ -166,6 +151,23 @@ CRuffleView::~CRuffleView()
     if (GtkWidget* parent = gtk_widget_get_parent(widget))
         gtk_container_remove(GTK_CONTAINER(parent), widget);
     g_object_unref(m_pView);
+}
+
+void CRuffleView::Unload()
+{
+    if (!m_bPageReady || m_nMovieGeneration == 0 || m_bUnloaded)
+        return;
+    Command("unload");
+    gint64 deadline = g_get_monotonic_time() + UnloadWaitMicroseconds;
+    while (!m_bUnloaded && m_bPageReady && g_get_monotonic_time() < deadline) {
+        if (!g_main_context_iteration(nullptr, FALSE))
+            g_usleep(1000);
+    }
+    // A signal that ends the player ends its web processes too: that is
+    // no news to whoever sent it.
+    if (!m_bUnloaded && !platform::ProcessEnding())
+        platform::Say(
+            "the movie engine did not answer as the player ended; what the movie saved last may be lost");
 }
 
 GtkWidget* CRuffleView::Widget() const
@@ -252,6 +254,8 @@ void CRuffleView::HandleMessage(const PageMessage& message)
     } else if (type == "warm") {
         platform::TimelineMark("engine warm");
         m_supervisor.WarmedUp();
+        m_bWarmedUp = true;
+        SendPrepare();
     } else if (type == "timeline") {
         platform::TimelineMark(first.c_str());
     } else if (type == "fscommand") {
@@ -278,6 +282,9 @@ void CRuffleView::HandleMessage(const PageMessage& message)
             m_supervisor.MovieStarted();
             FocusMovie();
         }
+    } else if (type == "prepared") {
+        if (message.load == std::to_string(m_nPrepareGeneration))
+            m_bPreparedReady = true;
     } else if (type == "unprepared") {
         // The page could not make the movie ready: it loads as usual.
         if (message.load == std::to_string(m_nPrepareGeneration))
@@ -326,6 +333,9 @@ void CRuffleView::Command(const char* name, const std::string& json)
 
 void CRuffleView::FocusMovie()
 {
+    // A view made ahead is out of sight: the keys stay with the movie that shows.
+    if (m_supervisor.Prepared())
+        return;
     if (gtk_widget_get_mapped(GTK_WIDGET(m_pView)))
         gtk_widget_grab_focus(GTK_WIDGET(m_pView));
     if (m_bPageReady)
@@ -371,10 +381,11 @@ bool CRuffleView::LoadMovie(LONG, const std::string& path)
         && (m_strBackground.empty() || m_strBackground == m_prepared->stageColour)) {
         platform::TimelineMark("movie given");
         m_movie = std::move(*m_prepared);
-        m_prepared.reset();
         // What is left to serve of it (nothing once the engine has it) is
         // the current movie's now.
-        m_package.SetMovie(m_movie.folder, m_movie.name, m_package.TakePrepared());
+        std::shared_ptr<MovieToServe> rest = m_package.TakePrepared();
+        DropPrepared();
+        m_package.SetMovie(m_movie.folder, m_movie.name, std::move(rest));
         m_bStartPrepared = true;
         Given();
         StartMovie();
@@ -408,27 +419,56 @@ void CRuffleView::Given()
 void CRuffleView::PrepareMovie(const std::string& path)
 {
     DropPrepared();
-    // Only beside a movie the page has been given, from its package.
-    if (!m_bPageReady || m_bMoviePending || m_nMovieGeneration == 0)
+    bool first = m_nMovieGeneration == 0;
+    // Beside a movie the page has been given, from its package; or the
+    // first movie of a view that has none.
+    if (m_bMoviePending || (!first && !m_bPageReady))
         return;
     std::optional<SGivenMovie> movie = SGivenMovie::Read(path);
-    if (!movie || movie->folder != m_package.Folder())
+    if (!movie || (!first && movie->folder != m_package.Folder()))
         return;
+    if (first) {
+        // Anything else the engine asks for comes from the movie's package,
+        // and the view shows the movie's colour until it plays.
+        m_package.SetMovie(movie->folder, {}, nullptr);
+        GdkRGBA colour { 0, 0, 0, 1 };
+        if (!movie->stageColour.empty())
+            gdk_rgba_parse(&colour, movie->stageColour.c_str());
+        webkit_web_view_set_background_color(m_pView, &colour);
+    }
     m_nPreparedScale = m_nScaleMode;
     m_package.SetPrepared(movie->name, std::move(movie->served));
     m_prepared = std::move(movie);
+    ++m_nPrepareGeneration;
+    SendPrepare();
+}
 
+void CRuffleView::SendPrepare()
+{
+    // The page of a view without a movie makes one only once its warm-up
+    // has settled: its engine is not started otherwise.
+    if (!m_prepared || m_bPrepareSent || !m_bPageReady || (m_nMovieGeneration == 0 && !m_bWarmedUp))
+        return;
+    m_bPrepareSent = true;
     CJsonObject json;
-    json.Add("key", std::to_string(++m_nPrepareGeneration));
+    json.Add("key", std::to_string(m_nPrepareGeneration));
     // Its own colour from the start: a player that has run no frame yet
     // would otherwise clear to white when it is shown.
     AddMovieOptions(json, *m_prepared, m_nScaleMode, m_prepared->stageColour);
     Command("prepare", json.Text());
 }
 
+bool CRuffleView::ReadyFor(const std::string& path) const
+{
+    return m_prepared && m_prepared->path == path && m_bPreparedReady && m_bPageReady && !m_bMoviePending
+        && !Broken();
+}
+
 void CRuffleView::DropPrepared()
 {
     m_prepared.reset();
+    m_bPrepareSent = false;
+    m_bPreparedReady = false;
     m_package.TakePrepared();
 }
 

@@ -32,7 +32,7 @@ public:
     using FSCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
 
     explicit CRuffleView(FSCommandHandler onFSCommand);
-    // Stops the movie, which writes what it saved, before the view goes.
+    // Unloads the movie (Unload) before the view goes.
     ~CRuffleView();
     CRuffleView(const CRuffleView&) = delete;
     CRuffleView& operator=(const CRuffleView&) = delete;
@@ -66,7 +66,16 @@ public:
     // asks for it next, the page swaps it in at once instead of starting an
     // engine player for it. Nothing shows, plays or sounds until then; a
     // movie that cannot be read or prepared is left to load as usual.
+    // A view that has had no movie yet (one made to take over, ViewRelay.h)
+    // prepares its first, of any package, once its engine has warmed up.
     void PrepareMovie(const std::string& path);
+    // The movie at `path` is prepared and its player made: LoadMovie of it
+    // shows it at once.
+    bool ReadyFor(const std::string& path) const;
+    // Removes the movie from the page, which stops its sound and makes the
+    // engine write what it saved, and waits (up to 10 s) until the page says
+    // it is done.
+    void Unload();
     void Play();
     void Stop();
     // The root timeline's frame, counted from 0, as the current movie last
@@ -85,6 +94,8 @@ private:
     // Forgets the prepared movie (the page drops its player with its next
     // load of another movie or its next prepare).
     void DropPrepared();
+    // Asks the page for the prepared movie once it can make it.
+    void SendPrepare();
     void FocusMovie();
     // Warms the engine up when the page is ready and no movie is on its way.
     void WarmWhenIdle();
@@ -125,5 +136,8 @@ private:
     unsigned m_nPrepareGeneration { 0 };
     LONG m_nPreparedScale { 0 };
     bool m_bStartPrepared { false };
+    bool m_bPrepareSent { false };
+    bool m_bPreparedReady { false };
+    bool m_bWarmedUp { false };
     CSavedObjects m_saved {};
 };

@@ -77,6 +77,7 @@
         // The warm-up's player until it has settled, and the last movie
         // asked for while it was still starting: the engine is shared.
         let warming = null;
+        let warmSettled = false;
         let waiting = null;
 
         // The movie takes the keys: only once the engine runs it (focusing a
@@ -299,7 +300,10 @@
                     quality: "high", logLevel: debugging ? "info" : "error" })
                     .then(() => post({ type: "warm" }),
                         (error) => post({ type: "error", load: "warm", message: String(error) }))
-                    .then(() => warm);
+                    .then(() => {
+                        warmSettled = true;
+                        return warm;
+                    });
             },
             debug() {
                 debugging = true;
@@ -332,14 +336,25 @@
             // likely to come next, made ready out of sight; `background` is
             // its own colour (from its first tag) or null.
             // A later prepare or any other movie's load drops it.
+            // A page with no movie yet (the next web process of a long run)
+            // prepares its first once its warm-up has settled.
             prepare(movie) {
                 dropPrepared();
-                // Made only beside a playing movie, and said when it cannot be.
+                // Said when it cannot be: a load or a warm-up is on its way,
+                // or the engine has not started at all.
                 const unprepared = () => post({ type: "unprepared", load: String(movie.key) });
-                if (warming || waiting || waitingSwap || !player) {
+                if (waiting || waitingSwap || (warming && !warmSettled) || (!player && !warming)) {
                     unprepared();
                     return;
                 }
+                if (warming) {
+                    warming.then(removePlayer);
+                    warming = null;
+                }
+                // A page with no movie shows the prepared one's colour
+                // until it plays.
+                if (!player)
+                    document.body.style.background = movie.background || "#000";
                 const entry = { id: null };
                 const made = makePlayer(entry);
                 made.style.visibility = "hidden";
@@ -350,7 +365,11 @@
                 config.autoplay = "off";
                 const next = { movie: movie, entry: entry, player: made, dropped: false };
                 next.started = made.load(config);
-                next.started.then(() => { next.ready = true; }, () => {
+                next.started.then(() => {
+                    next.ready = true;
+                    if (prepared === next)
+                        post({ type: "prepared", load: String(movie.key) });
+                }, () => {
                     if (prepared === next) {
                         prepared = null;
                         removePlayer(made);

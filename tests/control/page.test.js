@@ -259,9 +259,10 @@ test("a prepared movie waits out of sight, silent, and is swapped in whole by it
     next.running = false;
     next.loads[0].resolve();
     await settle();
-    // Before its turn it speaks for no movie.
+    // Before its turn it speaks for no movie; the page says it is ready.
     next.onFSCommand("quorvel-frame", "0");
-    assert.deepEqual(h.posted, []);
+    assert.deepEqual(h.posted, [{ type: "prepared", load: "5" }]);
+    h.posted.length = 0;
 
     loadMovie(h, "2", { prepared: true, background: "#102030" });
     await settle();
@@ -306,11 +307,16 @@ test("a prepared movie that does not come, or comes otherwise, is dropped for a 
 });
 
 test("a movie that cannot be prepared is said so, and its load falls back to a fresh player", async () => {
-    // Nothing plays yet: nothing is prepared.
+    // The engine has not started (no movie, no warm-up), or its warm-up
+    // has not settled: nothing is prepared.
     const idle = makeHarness();
     prepareMovie(idle, 4, "2");
     assert.deepEqual(idle.posted, [{ type: "unprepared", load: "4" }]);
     assert.equal(idle.engine.players.length, 0);
+    idle.page.command("warm", "{}");
+    prepareMovie(idle, 5, "2");
+    assert.deepEqual(idle.posted.slice(1), [{ type: "unprepared", load: "5" }]);
+    assert.equal(idle.engine.players.length, 1);
 
     // The engine refuses it before its turn.
     const h = makeHarness();
@@ -356,4 +362,30 @@ test("a trap of the engine's WebAssembly that escapes is its failure; other erro
     listeners.unhandledrejection[0]({ reason: new WebAssembly.RuntimeError("Out of bounds memory access (evaluating 'f()')") });
     listeners.error[0]({ error: new WebAssembly.RuntimeError("Unreachable code should not be executed") });
     assert.deepEqual(posted, [{ type: "error", load: "", message: "trapped: Out of bounds memory access" }]);
+});
+
+test("a fresh page, warmed up, prepares its first movie and swaps it in without a player before it", async () => {
+    const h = makeHarness();
+    h.page.command("warm", "{}");
+    const warm = h.engine.players[0];
+    warm.loads[0].resolve();
+    await settle();
+    assert.deepEqual(h.posted, [{ type: "warm" }]);
+    h.posted.length = 0;
+
+    prepareMovie(h, 9, "4", { background: "#405060" });
+    await settle();
+    assert.equal(warm.removed, true, "the warm-up's player goes");
+    const next = h.engine.players[1];
+    assert.equal(next.loads[0].config.autoplay, "off");
+    next.running = false;
+    next.loads[0].resolve();
+    await settle();
+    assert.deepEqual(h.posted, [{ type: "prepared", load: "9" }]);
+
+    loadMovie(h, "1", { url: "quorvel-control://package/4.swf", prepared: true, background: "#405060" });
+    assert.equal(h.engine.players.length, 2, "no fresh player for it");
+    assert.equal(next.running, true);
+    assert.equal(h.document.body.style.background, "#405060");
+    assert.deepEqual(h.posted.slice(1), [{ type: "loaded", load: "1", url: "quorvel-control://package/4.swf" }]);
 });

@@ -25,6 +25,7 @@ SQUARES = {1: (362, 284), 2: (562, 284), 3: (362, 434), 4: (562, 434)}
 RED = (0xC0, 0x20, 0x20)
 GREEN = (0x20, 0xC0, 0x20)
 BLUE = (0x20, 0x20, 0xC0)
+MEDIUM = (0x20, 0xA0, 0x20)
 
 
 class Suite(control_e2e.ControlTest):
@@ -372,6 +373,44 @@ class Suite(control_e2e.ControlTest):
         # The outgoing movie wrote what it saved as it went, the other as the
         # player ended.
         self.assertEqual(len(self.saved_folders()), 1, self.saved_folders())
+        saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved", self.saved_folders()[0],
+                             "local-storage.txt")
+        with open(saved, encoding="utf-8") as store:
+            keys = [line.split(" ", 1)[0] for line in store.read().splitlines()[1:]]
+        self.assertTrue(any("lingers" in key for key in keys), keys)
+        self.assertTrue(any("progress" in key for key in keys), keys)
+
+    def test_a_long_play_all_hands_over_to_a_fresh_engine_and_loses_nothing(self):
+        # A fresh web process takes over after every movie here (the player's
+        # own turn is 64 movies) once it is ready. stops.swf stops on its
+        # fourth frame, so play-all stays on it for the stall count: the next
+        # view has long made the movie after it ready, and that change is a
+        # hand-over whatever the machine's speed.
+        self.start(self.build([os.path.join(self.movies, name) for name in ("lingers.swf", "counter.swf",
+                                                                            "stops.swf", "medium.swf")],
+                              "--play-all"),
+                   QUORVEL_ENGINE_RENEW_MOVIES="1", QUORVEL_TIMELINE="2")
+        self.assertTrue(self.square_shows(1, BLUE), "the looping movie never played")
+        self.assertTrue(self.square_shows(1, RED, 20.0), "play-all never moved on")
+        # The looping movie's interval, had it outlived its movie, would
+        # quit the player two seconds after its loop.
+        time.sleep(3.0)
+        self.assertIsNone(self.player.poll(), "a movie's interval went on after play-all moved on")
+        self.assertTrue(self.shows(512, 384, (0xA0, 0x20, 0x20), 20.0), "play-all stopped at the counter")
+        self.assertTrue(self.shows(512, 384, MEDIUM, 20.0), "play-all stopped at the stopped movie")
+        self.assertIn("view handed over", self.stderr_text())
+        # The views that handed over went with their web processes: the one
+        # in sight and the next are left.
+        self.assertTrue(wait_for(lambda: len(self.web_processes()) <= 2, 10.0), self.web_processes())
+        # The counter's second run, in another view than its first, finds
+        # its count and quits.
+        try:
+            status = self.player.wait(control_e2e.ENGINE_START)
+        except subprocess.TimeoutExpired:
+            self.fail("the counter's second run did not find its count across the hand-over")
+        self.assertEqual(status, 0)
+        said = [line for line in self.stderr_text().splitlines() if not line.startswith("quorvel-timeline ")]
+        self.assertEqual(said, [])
         saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved", self.saved_folders()[0],
                              "local-storage.txt")
         with open(saved, encoding="utf-8") as store:
