@@ -153,7 +153,7 @@ CRuffleView::~CRuffleView()
     g_object_unref(m_pView);
 }
 
-void CRuffleView::Unload()
+void CRuffleView::Unload(const char* occasion)
 {
     if (!m_bPageReady || m_nMovieGeneration == 0 || m_bUnloaded)
         return;
@@ -166,8 +166,7 @@ void CRuffleView::Unload()
     // A signal that ends the player ends its web processes too: that is
     // no news to whoever sent it.
     if (!m_bUnloaded && !platform::ProcessEnding())
-        platform::Say(
-            "the movie engine did not answer as the player ended; what the movie saved last may be lost");
+        platform::Say("the movie engine did not answer %s; what the movie saved last may be lost", occasion);
 }
 
 GtkWidget* CRuffleView::Widget() const

@@ -74,8 +74,8 @@ public:
     bool ReadyFor(const std::string& path) const;
     // Removes the movie from the page, which stops its sound and makes the
     // engine write what it saved, and waits (up to 10 s) until the page says
-    // it is done.
-    void Unload();
+    // it is done; says so when it does not, naming the `occasion`.
+    void Unload(const char* occasion = "as the player ended");
     void Play();
     void Stop();
     // The root timeline's frame, counted from 0, as the current movie last

@@ -118,7 +118,7 @@ bool CViewRelay::HandOver(LONG layer, const std::string& path)
     // that goes; what that one saved is on disk before the next view
     // reads it.
     Show(*m_pNext, true);
-    m_pCurrent->Unload();
+    m_pCurrent->Unload("as a fresh engine took over");
     m_pCurrent = std::move(m_pNext);
     m_pCurrent->Adopt(m_onFSCommand);
     if (m_bSavedFolderSet)

@@ -373,10 +373,7 @@ class Suite(control_e2e.ControlTest):
         # The outgoing movie wrote what it saved as it went, the other as the
         # player ended.
         self.assertEqual(len(self.saved_folders()), 1, self.saved_folders())
-        saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved", self.saved_folders()[0],
-                             "local-storage.txt")
-        with open(saved, encoding="utf-8") as store:
-            keys = [line.split(" ", 1)[0] for line in store.read().splitlines()[1:]]
+        keys = self.saved_keys()
         self.assertTrue(any("lingers" in key for key in keys), keys)
         self.assertTrue(any("progress" in key for key in keys), keys)
 
@@ -411,10 +408,7 @@ class Suite(control_e2e.ControlTest):
         self.assertEqual(status, 0)
         said = [line for line in self.stderr_text().splitlines() if not line.startswith("quorvel-timeline ")]
         self.assertEqual(said, [])
-        saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved", self.saved_folders()[0],
-                             "local-storage.txt")
-        with open(saved, encoding="utf-8") as store:
-            keys = [line.split(" ", 1)[0] for line in store.read().splitlines()[1:]]
+        keys = self.saved_keys()
         self.assertTrue(any("lingers" in key for key in keys), keys)
         self.assertTrue(any("progress" in key for key in keys), keys)
 
@@ -440,6 +434,13 @@ class Suite(control_e2e.ControlTest):
     def saved_folders(self):
         saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved")
         return sorted(os.listdir(saved)) if os.path.isdir(saved) else []
+
+    def saved_keys(self):
+        """The keys of what the movies of the one package saved, on disk."""
+        saved = os.path.join(self.env["XDG_DATA_HOME"], "quorvel", "saved", self.saved_folders()[0],
+                             "local-storage.txt")
+        with open(saved, encoding="utf-8") as store:
+            return [line.split(" ", 1)[0] for line in store.read().splitlines()[1:]]
 
     def test_saved_progress_survives_the_run_and_stays_with_its_package(self):
         first = self.build([os.path.join(self.movies, "counter.swf"), os.path.join(self.movies, "part2.swf")],
