@@ -298,10 +298,16 @@
                 warming = warm.load({ data: new Uint8Array(warmMovie), autoplay: "on",
                     unmuteOverlay: "hidden", splashScreen: false, contextMenu: "off", letterbox: "off",
                     quality: "high", logLevel: debugging ? "info" : "error" })
-                    .then(() => post({ type: "warm" }),
-                        (error) => post({ type: "error", load: "warm", message: String(error) }))
-                    .then(() => {
+                    .then(() => null, (error) => error)
+                    .then((failure) => {
+                        // Settled before the control hears of it: what it
+                        // sends next finds the engine free. (Posting gives a
+                        // promise of the control's reply, never waited for.)
                         warmSettled = true;
+                        if (failure === null)
+                            post({ type: "warm" });
+                        else
+                            post({ type: "error", load: "warm", message: String(failure) });
                         return warm;
                     });
             },
@@ -343,7 +349,7 @@
                 // Said when it cannot be: a load or a warm-up is on its way,
                 // or the engine has not started at all.
                 const unprepared = () => post({ type: "unprepared", load: String(movie.key) });
-                if (waiting || waitingSwap || (warming && !warmSettled) || (!player && !warming)) {
+                if (waiting || waitingSwap || (warming && !warmSettled) || (!player && !warmSettled)) {
                     unprepared();
                     return;
                 }

@@ -72,6 +72,9 @@ function makeHarness({ engineLoaded = true } = {}) {
             assert.equal(message.page, PAGE);
             const { page: _, ...rest } = message;
             posted.push(rest);
+            // As WebKit's: a promise of the control's reply, which comes
+            // after whatever the control sends in answer.
+            return new Promise((resolve) => setTimeout(resolve, 50));
         },
         engine: () => engineLoaded ? engine : undefined,
     });
@@ -364,7 +367,7 @@ test("a trap of the engine's WebAssembly that escapes is its failure; other erro
     assert.deepEqual(posted, [{ type: "error", load: "", message: "trapped: Out of bounds memory access" }]);
 });
 
-test("a fresh page, warmed up, prepares its first movie and swaps it in without a player before it", async () => {
+test("a fresh page, warmed up, prepares its first movies and swaps one in without a player before it", async () => {
     const h = makeHarness();
     h.page.command("warm", "{}");
     const warm = h.engine.players[0];
@@ -383,9 +386,20 @@ test("a fresh page, warmed up, prepares its first movie and swaps it in without 
     await settle();
     assert.deepEqual(h.posted, [{ type: "prepared", load: "9" }]);
 
-    loadMovie(h, "1", { url: "quorvel-control://package/4.swf", prepared: true, background: "#405060" });
-    assert.equal(h.engine.players.length, 2, "no fresh player for it");
-    assert.equal(next.running, true);
+    // The movie did not come: the next one is prepared in its place.
+    prepareMovie(h, 10, "5", { background: "#405060" });
+    assert.equal(next.removed, true);
+    const other = h.engine.players[2];
+    assert.equal(other.loads[0].config.url, "quorvel-control://package/5.swf");
+    other.running = false;
+    other.loads[0].resolve();
+    await settle();
+    assert.deepEqual(h.posted.slice(1), [{ type: "prepared", load: "10" }]);
+    h.posted.length = 1;
+
+    loadMovie(h, "1", { url: "quorvel-control://package/5.swf", prepared: true, background: "#405060" });
+    assert.equal(h.engine.players.length, 3, "no fresh player for it");
+    assert.equal(other.running, true);
     assert.equal(h.document.body.style.background, "#405060");
-    assert.deepEqual(h.posted.slice(1), [{ type: "loaded", load: "1", url: "quorvel-control://package/4.swf" }]);
+    assert.deepEqual(h.posted.slice(1), [{ type: "loaded", load: "1", url: "quorvel-control://package/5.swf" }]);
 });
