@@ -341,6 +341,14 @@ void CRuffleView::FocusMovie()
         Command("focus");
 }
 
+void CRuffleView::SetViewColour(const std::string& css)
+{
+    GdkRGBA colour { 0, 0, 0, 1 };
+    if (!css.empty())
+        gdk_rgba_parse(&colour, css.c_str());
+    webkit_web_view_set_background_color(m_pView, &colour);
+}
+
 void CRuffleView::SetScaleMode(LONG mode)
 {
     m_nScaleMode = (mode >= 0 && mode <= 3) ? mode : 0;
@@ -430,10 +438,7 @@ void CRuffleView::PrepareMovie(const std::string& path)
         // Anything else the engine asks for comes from the movie's package,
         // and the view shows the movie's colour until it plays.
         m_package.SetMovie(movie->folder, {}, nullptr);
-        GdkRGBA colour { 0, 0, 0, 1 };
-        if (!movie->stageColour.empty())
-            gdk_rgba_parse(&colour, movie->stageColour.c_str());
-        webkit_web_view_set_background_color(m_pView, &colour);
+        SetViewColour(movie->stageColour);
     }
     m_nPreparedScale = m_nScaleMode;
     m_package.SetPrepared(movie->name, std::move(movie->served));
@@ -487,10 +492,7 @@ void CRuffleView::StartMovie()
     // shows as a flash before the movie's first frame. The view and the
     // page show it too until the engine draws.
     const std::string& background = m_strBackground.empty() ? m_movie.stageColour : m_strBackground;
-    GdkRGBA viewColour { 0, 0, 0, 1 };
-    if (!background.empty())
-        gdk_rgba_parse(&viewColour, background.c_str());
-    webkit_web_view_set_background_color(m_pView, &viewColour);
+    SetViewColour(background);
     CJsonObject movie;
     movie.Add("id", std::to_string(m_nMovieGeneration));
     AddMovieOptions(movie, m_movie, m_nScaleMode, background);

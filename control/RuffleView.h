@@ -97,6 +97,8 @@ private:
     // Asks the page for the prepared movie once it can make it.
     void SendPrepare();
     void FocusMovie();
+    // The web view's own colour, behind the page: `css`, or black for none.
+    void SetViewColour(const std::string& css);
     // Warms the engine up when the page is ready and no movie is on its way.
     void WarmWhenIdle();
     // `json` with the background colour for the page under `key`: a CSS

@@ -72,8 +72,7 @@ void CViewRelay::SetBackgroundColor(LONG rgb)
 
 void CViewRelay::SetSavedDataFolder(const std::string& folder)
 {
-    m_strSavedFolder = folder;
-    m_bSavedFolderSet = true;
+    m_savedFolder = folder;
     m_pCurrent->SetSavedDataFolder(folder);
 }
 
@@ -121,8 +120,8 @@ bool CViewRelay::HandOver(LONG layer, const std::string& path)
     m_pCurrent->Unload("as a fresh engine took over");
     m_pCurrent = std::move(m_pNext);
     m_pCurrent->Adopt(m_onFSCommand);
-    if (m_bSavedFolderSet)
-        m_pCurrent->SetSavedDataFolder(m_strSavedFolder);
+    if (m_savedFolder)
+        m_pCurrent->SetSavedDataFolder(*m_savedFolder);
     m_nMovies = 1;
     return m_pCurrent->LoadMovie(layer, path);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "control/RuffleView.h"
+#include "platform/FlashControlAbi.h"
 #include "platform/Types.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 typedef struct _GtkWidget GtkWidget;
@@ -53,7 +55,7 @@ private:
     // Movies the view in sight has been given.
     unsigned m_nMovies { 0 };
     LONG m_nScaleMode { 0 };
-    LONG m_nBackground { -1 };
-    std::string m_strSavedFolder {};
-    bool m_bSavedFolderSet { false };
+    LONG m_nBackground { QV_COLOUR_MOVIE_OWN };
+    // The saved data's folder, once the control was given one.
+    std::optional<std::string> m_savedFolder {};
 };

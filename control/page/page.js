@@ -349,7 +349,7 @@
                 // Said when it cannot be: a load or a warm-up is on its way,
                 // or the engine has not started at all.
                 const unprepared = () => post({ type: "unprepared", load: String(movie.key) });
-                if (waiting || waitingSwap || (warming && !warmSettled) || (!player && !warmSettled)) {
+                if (waiting || waitingSwap || (!warmSettled && (warming || !player))) {
                     unprepared();
                     return;
                 }
